@@ -1,0 +1,50 @@
+#include "data_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pixvue {
+
+DataFile::~DataFile() { close(); }
+
+bool DataFile::open(const std::string& path) {
+    close();
+    readFailed_ = false;
+    // O_NONBLOCK keeps a named pipe from stalling the open; it is refused just below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    position_ = 0;
+    return true;
+}
+
+void DataFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void DataFile::seek(std::int64_t offset) { position_ = offset < 0 ? 0 : offset; }
+
+std::size_t DataFile::read(std::span<std::byte> out) {
+    if (fd_ < 0) return 0;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(position_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) readFailed_ = true;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+}  // namespace pixvue
