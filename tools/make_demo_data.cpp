@@ -55,10 +55,10 @@ void rings(std::vector<char>& out) {
 int main(int argc, char** argv) {
     const std::string dir = argc > 1 ? argv[1] : ".";
     std::vector<char> data;
-    colourBars(data);  // 0 .. 153599
-    gradient(data);    // 153600 .. 251903
+    colourBars(data);      // 0 .. 153599
+    gradient(data);        // 153600 .. 251903
     data.push_back(0x55);  // one stray byte puts the next picture at an odd address
-    rings(data);       // 251905 .. 284672
+    rings(data);           // 251905 .. 284672
 
     std::ofstream bin(dir + "/demo.bin", std::ios::binary);
     bin.write(data.data(), static_cast<std::streamsize>(data.size()));

@@ -11,7 +11,7 @@ class QWidget;
 namespace pixvue {
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // A modal box with the message's text, title and icon, and an OK button.
     virtual void showMessage(QWidget* parent, const Message& message) = 0;
@@ -21,7 +21,7 @@ public:
 
 // The real boxes and dialog.
 class QtDialogs final : public Dialogs {
-public:
+  public:
     void showMessage(QWidget* parent, const Message& message) override;
     QString chooseFile(QWidget* parent, const QString& filter) override;
 };

@@ -23,13 +23,17 @@
 namespace pixvue {
 namespace {
 
-QString fromStd(const std::string& text) { return QString::fromStdString(text); }
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 QString fromLatin1(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string pathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string pathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 }  // namespace
 
@@ -66,7 +70,9 @@ Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
     Form_Load();
 }
 
-Form1::~Form1() { delete form2_.data(); }
+Form1::~Form1() {
+    delete form2_.data();
+}
 
 void Form1::buildControls() {
     auto* client = new QWidget(this);
@@ -211,7 +217,9 @@ Form2* Form1::picture() {
     return form2_;
 }
 
-void Form1::showMessage(const Message& message) { dialogs_.showMessage(this, message); }
+void Form1::showMessage(const Message& message) {
+    dialogs_.showMessage(this, message);
+}
 
 void Form1::LoadPic() {
     if (!FileOpened) return;
@@ -249,14 +257,19 @@ void Form1::FormatVisuals() {
     if (!FileOpened || !fieldsInRange({PicWidth, PicHeight, PicAddress})) return;
     Form2* window = picture();
     window->showPresentation();
-    window->setWindowTitle(QStringLiteral("Address: ") + EdAdd->text() + QStringLiteral(" Width: ") +
-                           EdWidth->text() + QStringLiteral(" Height: ") + EdHeight->text());
+    window->setWindowTitle(QStringLiteral("Address: ") + EdAdd->text() +
+                           QStringLiteral(" Width: ") + EdWidth->text() +
+                           QStringLiteral(" Height: ") + EdHeight->text());
     window->clearPicture();
     window->drawPicture(*MemBitmap, PicWidth + 1, PicHeight + 1, Zoom);
 }
 
-QString Form1::addressText() const { return EdAdd->text(); }
-void Form1::setAddressText(const QString& text) { EdAdd->setText(text); }
+QString Form1::addressText() const {
+    return EdAdd->text();
+}
+void Form1::setAddressText(const QString& text) {
+    EdAdd->setText(text);
+}
 void Form1::setPointerReadout(const QString& column, const QString& row) {
     LbX->setText(column);
     LbY->setText(row);
@@ -318,7 +331,8 @@ void Form1::Command5_Click() {
 
     const QSize client = window->size();
     const QSize outer = window->frameGeometry().size();
-    const auto outerWidth = fittedOuterExtent(outer.width(), client.width(), double(PicWidth) + 1, Zoom);
+    const auto outerWidth =
+        fittedOuterExtent(outer.width(), client.width(), double(PicWidth) + 1, Zoom);
     const auto outerHeightNow =
         fittedOuterExtent(outer.height(), client.height(), double(PicHeight) + 1, Zoom);
     if (!outerWidth || !outerHeightNow) return;
@@ -365,7 +379,9 @@ void Form1::ItOpen_Click() {
     EdAdd->setText(QStringLiteral("0"));
 }
 
-void Form1::ItExit_Click() { endProgram(); }
+void Form1::ItExit_Click() {
+    endProgram();
+}
 
 void Form1::ItHelp_Click() {
     static const std::string text = std::string("Go to ") + kHomePage;

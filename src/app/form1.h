@@ -35,7 +35,7 @@ inline constexpr const char* kHomePage = "https://pixvue.org";
 
 class Form1 : public QMainWindow, public PictureHost {
     Q_OBJECT
-public:
+  public:
     explicit Form1(Dialogs& dialogs);
     ~Form1() override;
 
@@ -80,7 +80,7 @@ public:
     void setPointerReadout(const QString& column, const QString& row) override;
     void endProgram() override;
 
-public slots:
+  public slots:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -94,10 +94,10 @@ public slots:
     void ItTabLoad_Click();
     void ComboBM_Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void connectCommands();

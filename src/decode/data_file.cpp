@@ -1,13 +1,15 @@
 #include "data_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace pixvue {
 
-DataFile::~DataFile() { close(); }
+DataFile::~DataFile() {
+    close();
+}
 
 bool DataFile::open(const std::string& path) {
     close();
@@ -30,14 +32,16 @@ void DataFile::close() {
     fd_ = -1;
 }
 
-void DataFile::seek(std::int64_t offset) { position_ = offset < 0 ? 0 : offset; }
+void DataFile::seek(std::int64_t offset) {
+    position_ = offset < 0 ? 0 : offset;
+}
 
 std::size_t DataFile::read(std::span<std::byte> out) {
     if (fd_ < 0) return 0;
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(position_));
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position_));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) readFailed_ = true;
         if (n <= 0) break;

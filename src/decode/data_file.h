@@ -10,7 +10,7 @@
 namespace pixvue {
 
 class DataFile {
-public:
+  public:
     DataFile() = default;
     DataFile(const DataFile&) = delete;
     DataFile& operator=(const DataFile&) = delete;
@@ -32,7 +32,7 @@ public:
     // True once a read failed for another reason than the end of the file.
     bool readFailed() const { return readFailed_; }
 
-private:
+  private:
     int fd_ = -1;
     std::int64_t position_ = 0;
     bool readFailed_ = false;

@@ -7,8 +7,8 @@
 
 namespace pixvue {
 
-LoadVerdict convertFields(std::string_view width, std::string_view height,
-                          std::string_view address, PictureFields& fields) {
+LoadVerdict convertFields(std::string_view width, std::string_view height, std::string_view address,
+                          PictureFields& fields) {
     auto convert = [](std::string_view text, double offset) -> std::optional<std::int32_t> {
         const std::optional<double> value = readStrict(text);
         if (!value) return std::nullopt;

@@ -26,12 +26,18 @@ struct PictureFields {
 inline constexpr std::int32_t kMaxSide = 1024;
 inline constexpr std::int32_t kMaxAddress = 2000000000;
 
-enum class LoadVerdict { Accepted, NotANumber, WidthOutOfRange, HeightOutOfRange, AddressOutOfRange };
+enum class LoadVerdict {
+    Accepted,
+    NotANumber,
+    WidthOutOfRange,
+    HeightOutOfRange,
+    AddressOutOfRange
+};
 
 // Converts width, height and address in that order, storing each field as soon as its text
 // converts, then checks the ranges; the first failure decides the verdict.
-LoadVerdict convertFields(std::string_view width, std::string_view height,
-                          std::string_view address, PictureFields& fields);
+LoadVerdict convertFields(std::string_view width, std::string_view height, std::string_view address,
+                          PictureFields& fields);
 
 // The ranges the loader accepts, applied to fields as they stand.
 bool fieldsInRange(const PictureFields& fields);

@@ -9,7 +9,7 @@
 namespace pixvue {
 
 class PictureSurface {
-public:
+  public:
     static constexpr int kSide = 1024;
 
     PictureSurface();  // starts black
@@ -27,7 +27,7 @@ public:
         return {pixels_.get(), static_cast<std::size_t>(kSide) * kSide};
     }
 
-private:
+  private:
     static std::size_t index(int x, int y) {
         return static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x);
     }

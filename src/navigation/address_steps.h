@@ -11,8 +11,12 @@ namespace pixvue {
 inline constexpr int kMinZoom = 1;
 inline constexpr int kMaxZoom = 11;
 
-constexpr int zoomIn(int zoom) { return zoom <= kMaxZoom - 1 ? zoom + 1 : kMaxZoom; }
-constexpr int zoomOut(int zoom) { return zoom > kMinZoom ? zoom - 1 : kMinZoom; }
+constexpr int zoomIn(int zoom) {
+    return zoom <= kMaxZoom - 1 ? zoom + 1 : kMaxZoom;
+}
+constexpr int zoomOut(int zoom) {
+    return zoom > kMinZoom ? zoom - 1 : kMinZoom;
+}
 
 // "Fix colors": the address one byte further, written with a leading blank. Empty when the
 // result is not finite; the text then stays as it is.

@@ -24,14 +24,16 @@ Form2::Form2(PictureHost& host) : QWidget(nullptr), host_(host) {
     ensureBackingCovers(size());
 }
 
-QColor Form2::background() const { return palette().color(QPalette::Window); }
+QColor Form2::background() const {
+    return palette().color(QPalette::Window);
+}
 
 void Form2::ensureBackingCovers(QSize size) {
     if (!backing_.isNull() && backing_.width() >= size.width() &&
         backing_.height() >= size.height())
         return;
-    QImage grown(std::max(size.width(), backing_.width()), std::max(size.height(), backing_.height()),
-                 QImage::Format_RGB32);
+    QImage grown(std::max(size.width(), backing_.width()),
+                 std::max(size.height(), backing_.height()), QImage::Format_RGB32);
     grown.fill(background());
     if (!backing_.isNull()) {
         QPainter p(&grown);
@@ -115,6 +117,8 @@ void Form2::Form_MouseDown(double x, double y) {
     host_.FormatVisuals();
 }
 
-void Form2::EndNow() { host_.endProgram(); }
+void Form2::EndNow() {
+    host_.endProgram();
+}
 
 }  // namespace pixvue

@@ -13,7 +13,7 @@ namespace pixvue {
 
 class Form2 : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDesignWidth = 385;
     static constexpr int kDesignHeight = 269;
 
@@ -35,13 +35,13 @@ public:
     // Ends the program at once.
     void EndNow();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void ensureBackingCovers(QSize size);
     QColor background() const;
 

@@ -8,7 +8,7 @@
 namespace pixvue {
 
 class PictureHost {
-public:
+  public:
     virtual bool fileOpened() const = 0;
     virtual int zoom() const = 0;
     virtual std::int32_t picWidth() const = 0;
@@ -20,7 +20,7 @@ public:
     // Ends the whole program at once.
     virtual void endProgram() = 0;
 
-protected:
+  protected:
     ~PictureHost() = default;
 };
 

@@ -14,7 +14,9 @@ std::optional<std::string> written(double value) {
 
 }  // namespace
 
-double pointerCell(double position, int zoom) { return std::floor(position / zoom); }
+double pointerCell(double position, int zoom) {
+    return std::floor(position / zoom);
+}
 
 std::optional<std::string> addColumnStep(std::string_view addressText, double column) {
     return written(readLenient(addressText) + 2 * column);

@@ -9,7 +9,8 @@ void stretchNearest(const std::uint32_t* src, std::size_t srcStride, int width, 
                     int zoom, PixelView dst) {
     if (width <= 0 || height <= 0 || zoom <= 0 || dst.width <= 0 || dst.height <= 0) return;
     // In 64 bits: width x zoom may pass the 32-bit range for values a caller did not check.
-    const int outWidth = static_cast<int>(std::min<std::int64_t>(std::int64_t{width} * zoom, dst.width));
+    const int outWidth =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{width} * zoom, dst.width));
     const int outHeight =
         static_cast<int>(std::min<std::int64_t>(std::int64_t{height} * zoom, dst.height));
     for (int y = 0; y < outHeight; ++y) {

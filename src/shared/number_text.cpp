@@ -10,7 +10,9 @@
 namespace pixvue {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The parts of a decimal number found at the start of a text.
 struct NumberSpan {
@@ -86,7 +88,9 @@ double convert(std::string_view s, const NumberSpan& n) {
     return value;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -122,8 +126,8 @@ std::string writePlain(double value) {
     if (value == 0) return "0";
     // Shortest digits that read back the same; at most 15 significant digits.
     std::array<char, 64> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                             std::chars_format::scientific);
+    auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
     std::string_view sci(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
     auto digitCount = [](std::string_view s) {
         std::size_t count = 0;

@@ -1,0 +1,46 @@
+// Answers the viewer's message boxes and Open dialogs without a modal loop: every message is
+// recorded, and each Open dialog takes the next prepared answer ("" = cancelled).
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "app/dialogs.h"
+
+namespace pixvue::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    MessageIcon icon;
+};
+
+class FakeDialogs final : public Dialogs {
+  public:
+    void showMessage(QWidget*, const Message& message) override {
+        messages.push_back({std::string(message.text), std::string(message.title), message.icon});
+    }
+    QString chooseFile(QWidget*, const QString& filter) override {
+        filters.push_back(filter);
+        if (answers.empty()) return {};
+        QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    // Texts of the messages shown so far, oldest first.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& m : messages) out.push_back(m.text);
+        return out;
+    }
+
+    std::vector<ShownMessage> messages;
+    std::deque<QString> answers;
+    std::vector<QString> filters;
+};
+
+}  // namespace pixvue::testing
