@@ -61,6 +61,11 @@ Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(applicationIcon());
+    // The platform's own font family, at a size at which every caption fits the fixed layout;
+    // common default sizes cut captions such as "Address" and "Height".
+    QFont font = this->font();
+    font.setPointSizeF(kLayoutFontPoints);
+    setFont(font);
     buildControls();
     buildMenus();
     connectCommands();

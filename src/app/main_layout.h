@@ -18,6 +18,7 @@ struct ControlSpec {
     bool inFrame;  // child of Frame1 (at the origin, so its coordinates are the client's)
 };
 
+inline constexpr double kLayoutFontPoints = 7.5;
 inline constexpr int kMainClientWidth = 219;
 inline constexpr int kMainClientHeight = 149;
 
