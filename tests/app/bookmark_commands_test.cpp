@@ -35,7 +35,7 @@ class BookmarkCommandsTest : public QObject {
         return {form->EdAdd->text(), form->EdWidth->text(), form->EdHeight->text()};
     }
 
-private slots:
+  private slots:
     void init() {
         dir = std::make_unique<TempDir>();
         dialogs = std::make_unique<FakeDialogs>();
@@ -91,13 +91,15 @@ private slots:
         loadBookmarks(file("empty.txt", ""));
         QCOMPARE(items(), QStringList{""});
         QCOMPARE(fields(), (QStringList{"", "", ""}));
-        QCOMPARE(dialogs->texts(), std::vector<std::string>{"Are you sure you entered only numbers ?"});
+        QCOMPARE(dialogs->texts(),
+                 std::vector<std::string>{"Are you sure you entered only numbers ?"});
     }
 
     void aWidthOutOfRangeIsCopiedAndReported() {
         loadBookmarks(file("wide.txt", "Wide,0,2000,10\r\n"));
         QCOMPARE(form->EdWidth->text(), QString("2000"));
-        QCOMPARE(dialogs->texts(), std::vector<std::string>{"The width must be between 1 and 1024"});
+        QCOMPARE(dialogs->texts(),
+                 std::vector<std::string>{"The width must be between 1 and 1024"});
     }
 
     void aMissingFileKeepsTheListAndTable() {

@@ -26,7 +26,7 @@ const std::string kAddressRange = "The address must be between 0 and 2000000000"
 
 // Records every title the window is given.
 class TitleLog : public QObject {
-public:
+  public:
     explicit TitleLog(QWidget* w) : window(w) { w->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::WindowTitleChange) titles.push_back(window->windowTitle());
@@ -43,7 +43,9 @@ std::vector<std::uint8_t> countingFile(std::size_t words) {
     return wordsToBytes(w);
 }
 
-QRgb rgbOfWord(std::uint16_t word) { return argbFromWord(word); }
+QRgb rgbOfWord(std::uint16_t word) {
+    return argbFromWord(word);
+}
 
 }  // namespace
 
@@ -67,7 +69,7 @@ class ViewerTest : public QObject {
     QRgb shown(int x, int y) { return form->picture()->backingImage().pixel(x, y); }
     QRgb background() { return form->picture()->palette().color(QPalette::Window).rgb(); }
 
-private slots:
+  private slots:
     void init() {
         dir = std::make_unique<TempDir>();
         dataFile = QString::fromStdString(dir->write("data.bin", countingFile(400000)));
@@ -168,16 +170,30 @@ private slots:
         QTest::addColumn<QString>("width");
         QTest::addColumn<QString>("height");
         QTest::addColumn<QString>("message");
-        QTest::newRow("width 0") << "0" << "0" << "240" << QString::fromStdString(kWidthRange);
-        QTest::newRow("width 1025") << "0" << "1025" << "240" << QString::fromStdString(kWidthRange);
-        QTest::newRow("width -5, height 0") << "0" << "-5" << "0" << QString::fromStdString(kWidthRange);
-        QTest::newRow("height 1025") << "0" << "4" << "1025" << QString::fromStdString(kHeightRange);
-        QTest::newRow("address past the range")
-            << "2000000001" << "4" << "4" << QString::fromStdString(kAddressRange);
-        QTest::newRow("letters") << "0" << "abc" << "4" << QString::fromStdString(kNumbers);
-        QTest::newRow("empty width") << "0" << "" << "4" << QString::fromStdString(kNumbers);
-        QTest::newRow("three thousand million")
-            << "3000000000" << "4" << "4" << QString::fromStdString(kNumbers);
+        QTest::newRow("width 0") << "0"
+                                 << "0"
+                                 << "240" << QString::fromStdString(kWidthRange);
+        QTest::newRow("width 1025") << "0"
+                                    << "1025"
+                                    << "240" << QString::fromStdString(kWidthRange);
+        QTest::newRow("width -5, height 0") << "0"
+                                            << "-5"
+                                            << "0" << QString::fromStdString(kWidthRange);
+        QTest::newRow("height 1025") << "0"
+                                     << "4"
+                                     << "1025" << QString::fromStdString(kHeightRange);
+        QTest::newRow("address past the range") << "2000000001"
+                                                << "4"
+                                                << "4" << QString::fromStdString(kAddressRange);
+        QTest::newRow("letters") << "0"
+                                 << "abc"
+                                 << "4" << QString::fromStdString(kNumbers);
+        QTest::newRow("empty width") << "0"
+                                     << ""
+                                     << "4" << QString::fromStdString(kNumbers);
+        QTest::newRow("three thousand million") << "3000000000"
+                                                << "4"
+                                                << "4" << QString::fromStdString(kNumbers);
     }
     void rejectedValuesShowTheirMessageAndKeepThePicture() {
         QFETCH(QString, address);
@@ -198,8 +214,10 @@ private slots:
         QCOMPARE(dialogs->messages.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(dialogs->messages[0].text), message);
         const bool numbers = message.toStdString() == kNumbers;
-        QCOMPARE(dialogs->messages[0].title, std::string(numbers ? "Something went wrong" : "Invalid value"));
-        QCOMPARE(dialogs->messages[0].icon, numbers ? MessageIcon::Critical : MessageIcon::Information);
+        QCOMPARE(dialogs->messages[0].title,
+                 std::string(numbers ? "Something went wrong" : "Invalid value"));
+        QCOMPARE(dialogs->messages[0].icon,
+                 numbers ? MessageIcon::Critical : MessageIcon::Information);
         QVERIFY(log.titles.isEmpty());
         // The fields keep rejected values; the texts keep what was typed.
         QCOMPARE(form->EdWidth->text(), width);

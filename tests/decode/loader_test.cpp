@@ -21,7 +21,7 @@ TEST(PixelFormat, EachChannelTakesFiveBitsTimesEight) {
     EXPECT_EQ(colourFromWord(0x8000), 0u);  // bit 15 is ignored
     EXPECT_EQ(colourFromWord(0xFFFF), colourFromWord(0x7FFF));
     EXPECT_EQ(colourFromWord(0x0421), 8u | 8u << 8 | 8u << 16);  // one step of each
-    EXPECT_EQ(argbFromWord(0x001F), 0xFFF80000u);  // red lands where Qt paints red
+    EXPECT_EQ(argbFromWord(0x001F), 0xFFF80000u);                // red lands where Qt paints red
     EXPECT_EQ(argbFromWord(0x7C00), 0xFF0000F8u);
 }
 
@@ -57,8 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"1025", "240", "0", LoadVerdict::WidthOutOfRange, {1024, 239, 0}},
         VerdictCase{"-5", "0", "0", LoadVerdict::WidthOutOfRange, {-6, -1, 0}},
         VerdictCase{"320", "1025", "-1", LoadVerdict::HeightOutOfRange, {319, 1024, -1}},
-        VerdictCase{"320", "240", "2000000001", LoadVerdict::AddressOutOfRange,
-                    {319, 239, 2000000001}},
+        VerdictCase{
+            "320", "240", "2000000001", LoadVerdict::AddressOutOfRange, {319, 239, 2000000001}},
         VerdictCase{"320", "240", "-1", LoadVerdict::AddressOutOfRange, {319, 239, -1}},
         // A text that does not convert stops there; earlier fields keep their new values.
         VerdictCase{"abc", "240", "0", LoadVerdict::NotANumber, {7, 8, 9}},
@@ -66,10 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"320", "12abc", "0", LoadVerdict::NotANumber, {319, 8, 9}},
         VerdictCase{"320", "240", "3000000000", LoadVerdict::NotANumber, {319, 239, 9}},
         VerdictCase{"-2147483648", "240", "0", LoadVerdict::NotANumber, {7, 8, 9}},
-        VerdictCase{"-2147483647", "240", "0", LoadVerdict::WidthOutOfRange,
-                    {-2147483647 - 1, 239, 0}},
-        VerdictCase{"2147483648", "240", "0", LoadVerdict::WidthOutOfRange,
-                    {2147483647, 239, 0}}));
+        VerdictCase{
+            "-2147483647", "240", "0", LoadVerdict::WidthOutOfRange, {-2147483647 - 1, 239, 0}},
+        VerdictCase{"2147483648", "240", "0", LoadVerdict::WidthOutOfRange, {2147483647, 239, 0}}));
 
 TEST(Conversion, MessagesCarryTheirTextsTitlesAndIcons) {
     EXPECT_FALSE(messageFor(LoadVerdict::Accepted));
@@ -180,7 +179,8 @@ TEST(Loading, ASmallerPictureLeavesTheRestOfTheSurface) {
     PictureSurface surface;
     TempDir dir;
     DataFile file;
-    ASSERT_TRUE(file.open(dir.write("white.bin", wordsToBytes(std::vector<std::uint16_t>(16, 0x7FFF)))));
+    ASSERT_TRUE(
+        file.open(dir.write("white.bin", wordsToBytes(std::vector<std::uint16_t>(16, 0x7FFF)))));
     readPicture(file, {3, 3, 0}, surface, scratch, nullptr);
     ASSERT_TRUE(file.open(dir.write("red.bin", wordsToBytes({0x001F}))));
     readPicture(file, {0, 0, 0}, surface, scratch, nullptr);

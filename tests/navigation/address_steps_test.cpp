@@ -37,8 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StepCase{"0", "320", "240", " 153600", "0"},
         StepCase{" 153600", "320", "240", " 307200", " 0"},  // exactly 0 keeps its blank
-        StepCase{"1000", "320", "240", " 154600", "0"},
-        StepCase{"0", "160", "240", " 76800", "0"},
+        StepCase{"1000", "320", "240", " 154600", "0"}, StepCase{"0", "160", "240", " 76800", "0"},
         StepCase{"0", "-320", "240", "-153600", " 153600"},
         StepCase{"1999999999", "320", "240", " 2000153599", " 1999846399"},
         StepCase{"0", "letters", "240", " 0", " 0"},  // a page of 0 rewrites the text only

@@ -12,9 +12,12 @@ namespace {
 constexpr std::uint32_t kBackground = 0xFF123456u;
 
 struct Canvas {
-    Canvas(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h), kBackground) {}
+    Canvas(int w, int h)
+        : width(w), height(h), pixels(std::size_t(w) * std::size_t(h), kBackground) {}
     PixelView view() { return {pixels.data(), std::size_t(width), width, height}; }
-    std::uint32_t at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    std::uint32_t at(int x, int y) const {
+        return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
     int width, height;
     std::vector<std::uint32_t> pixels;
 };
@@ -36,7 +39,8 @@ TEST(Stretch, EveryPixelBecomesAUniformZoomBlock) {
         for (int y = 0; y < dst.height; ++y)
             for (int x = 0; x < dst.width; ++x) {
                 const bool inside = x < 3 * zoom && y < 2 * zoom;
-                const std::uint32_t want = inside ? src[std::size_t((y / zoom) * 8 + x / zoom)] : kBackground;
+                const std::uint32_t want =
+                    inside ? src[std::size_t((y / zoom) * 8 + x / zoom)] : kBackground;
                 ASSERT_EQ(dst.at(x, y), want) << "zoom " << zoom << " at " << x << "," << y;
             }
     }

@@ -44,7 +44,7 @@ TEST(StrictReading, KeepsTinyAndHugeFiniteValues) {
     const auto tiny = readStrict("1e-320");
     ASSERT_TRUE(tiny);
     EXPECT_GT(*tiny, 0.0);
-    EXPECT_EQ(readStrict("1e-400"), 0.0);  // underflow reads as zero, not as a failure
+    EXPECT_EQ(readStrict("1e-400"), 0.0);               // underflow reads as zero, not as a failure
     EXPECT_FALSE(readStrict(std::string(10000, '9')));  // beyond any double
     EXPECT_EQ(readStrict("0." + std::string(400, '0') + "1e400"), 0.1);
 }

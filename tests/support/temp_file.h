@@ -12,7 +12,7 @@
 namespace pixvue::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::random_device rd;
         path_ = std::filesystem::temp_directory_path() /
@@ -41,7 +41,7 @@ public:
         return write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
