@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/app_icon.h"
 #include "app/dialogs.h"
@@ -70,8 +71,6 @@ Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
     buildMenus();
     connectCommands();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().topLeft());
     Form_Load();
 }
 
@@ -286,6 +285,21 @@ void Form1::endProgram() {
     if (form2_) form2_->hide();
     hide();
     QCoreApplication::exit(0);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    // The outer frame, not the client area, goes to the screen's top-left corner; asked for once
+    // the window exists, since showing it places the client area instead.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (const QScreen* screen = this->screen())
+                windowHandle()->setFramePosition(screen->availableGeometry().topLeft());
+        },
+        Qt::QueuedConnection);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -96,6 +96,7 @@ class Form1 : public QMainWindow, public PictureHost {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildControls();
@@ -109,6 +110,7 @@ class Form1 : public QMainWindow, public PictureHost {
     QPointer<Form2> form2_;
     std::vector<std::byte> readBuffer_;
     bool ended_ = false;
+    bool placed_ = false;
 };
 
 // How a bookmark name shows in the list: control characters as visible symbols, so each item
