@@ -33,3 +33,8 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# The Debian package, $(BUILD)/pixvue_<version>_<arch>.deb (install it with `sudo apt install ./...`).
+.PHONY: package
+package: deps build
+	cd $(BUILD) && cpack -G DEB

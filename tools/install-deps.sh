@@ -11,6 +11,7 @@ packages=(
     fonts-dejavu-core
     libswscale-dev
     desktop-file-utils appstream
+    dpkg-dev file
 )
 
 missing=()
