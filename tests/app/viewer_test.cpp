@@ -411,6 +411,38 @@ class ViewerTest : public QObject {
         QCOMPARE(form->picture()->size(), QSize(1, 1));
     }
 
+    void resizeLeavesAMaximizedOrMinimizedWindowAlone() {
+        openData(dataFile);
+        type("0", "32", "16");
+        form->Command1_Click();
+        Form2* w = form->picture();
+        for (Qt::WindowState state : {Qt::WindowMaximized, Qt::WindowMinimized}) {
+            w->setWindowState(state);
+            const QSize before = w->size();
+            const QString caption = w->windowTitle();
+            form->EdAdd->setText("64");  // not loaded: a presentation would show it
+            form->Command5_Click();
+            QCOMPARE(w->size(), before);
+            QCOMPARE(w->windowTitle(), caption);
+            form->EdAdd->setText("0");
+            w->setWindowState(Qt::WindowNoState);
+        }
+    }
+
+    void crispAtAnyScaleFactor() {
+        // Run once more with QT_SCALE_FACTOR=2: every screen pixel is one picture colour.
+        openData(dataFile);
+        type("0", "16", "16");
+        form->Command1_Click();
+        const QImage screen = form->picture()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const qreal ratio = screen.devicePixelRatio();
+        for (int y = 0; y < int(16 * ratio); ++y)
+            for (int x = 0; x < int(16 * ratio); ++x) {
+                const int pixel = int(y / ratio) * 16 + int(x / ratio);
+                QCOMPARE(QColor(screen.pixel(x, y)).rgb(), rgbOfWord(std::uint16_t(pixel)));
+            }
+    }
+
     void helpShowsTheHomePage() {
         form->ItHelp_Click();
         QCOMPARE(dialogs->messages.size(), std::size_t(1));
