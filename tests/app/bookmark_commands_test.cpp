@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "support/fake_dialogs.h"
 #include "support/temp_file.h"
+#include "support/title_log.h"
 
 using namespace pixvue;
 using pixvue::testing::FakeDialogs;
@@ -51,7 +52,9 @@ class BookmarkCommandsTest : public QObject {
     }
 
     void loadListsTheNamesAndAppliesTheFirst() {
+        pixvue::testing::TitleLog log(form.get());
         loadBookmarks(file("marks.txt", "Intro,1024,32,16\r\nTiles, 4096,256,192\r\n"));
+        QCOMPARE(log.titles.size(), 16 + 1);  // the first entry loaded exactly once
         QCOMPARE(dialogs->filters.back(), QString("Bookmark TXT file (*.txt)"));
         QCOMPARE(items(), (QStringList{"Intro", "Tiles", ""}));
         QCOMPARE(form->ComboBM->currentIndex(), 0);

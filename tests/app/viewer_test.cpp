@@ -11,10 +11,12 @@
 #include "decode/pixel.h"
 #include "support/fake_dialogs.h"
 #include "support/temp_file.h"
+#include "support/title_log.h"
 
 using namespace pixvue;
 using pixvue::testing::FakeDialogs;
 using pixvue::testing::TempDir;
+using pixvue::testing::TitleLog;
 using pixvue::testing::wordsToBytes;
 
 namespace {
@@ -23,18 +25,6 @@ const std::string kNumbers = "Are you sure you entered only numbers ?";
 const std::string kWidthRange = "The width must be between 1 and 1024";
 const std::string kHeightRange = "The height must be between 1 and 1024";
 const std::string kAddressRange = "The address must be between 0 and 2000000000";
-
-// Records every title the window is given.
-class TitleLog : public QObject {
-  public:
-    explicit TitleLog(QWidget* w) : window(w) { w->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::WindowTitleChange) titles.push_back(window->windowTitle());
-        return false;
-    }
-    QWidget* window;
-    QStringList titles;
-};
 
 // Words whose value is their index, so each pixel tells where it came from.
 std::vector<std::uint8_t> countingFile(std::size_t words) {
@@ -434,7 +424,8 @@ class ViewerTest : public QObject {
         openData(dataFile);
         type("0", "16", "16");
         form->Command1_Click();
-        const QImage screen = form->picture()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage screen =
+            form->picture()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const qreal ratio = screen.devicePixelRatio();
         for (int y = 0; y < int(16 * ratio); ++y)
             for (int x = 0; x < int(16 * ratio); ++x) {
