@@ -85,11 +85,11 @@ void Form1::buildControls() {
     setCentralWidget(client);
 
     std::vector<std::pair<int, QWidget*>> focusOrder;
-    for (const ControlSpec& spec : kMainControls) {
-        QWidget* parent = spec.inFrame ? static_cast<QWidget*>(Frame1) : client;
-        const QString text = QString::fromUtf8(spec.text.data(), qsizetype(spec.text.size()));
+    for (const ControlSpec& control : kMainControls) {
+        QWidget* parent = control.inFrame ? static_cast<QWidget*>(Frame1) : client;
+        const QString text = QString::fromUtf8(control.text.data(), qsizetype(control.text.size()));
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (control.kind) {
             case ControlKind::Frame: {
                 auto* frame = new QGroupBox(text, parent);
                 Frame1 = frame;
@@ -122,11 +122,12 @@ void Form1::buildControls() {
                 break;
             }
         }
-        widget->setObjectName(QString::fromUtf8(spec.name.data(), qsizetype(spec.name.size())));
-        widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
-        if (spec.kind == ControlKind::Button || spec.kind == ControlKind::TextBox ||
-            spec.kind == ControlKind::ComboBox)
-            focusOrder.emplace_back(spec.tabIndex, widget);
+        widget->setObjectName(
+            QString::fromUtf8(control.name.data(), qsizetype(control.name.size())));
+        widget->setGeometry(control.left, control.top, control.width, control.height);
+        if (control.kind == ControlKind::Button || control.kind == ControlKind::TextBox ||
+            control.kind == ControlKind::ComboBox)
+            focusOrder.emplace_back(control.tabIndex, widget);
         else
             widget->setFocusPolicy(Qt::NoFocus);
     }
