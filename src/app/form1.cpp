@@ -215,7 +215,8 @@ void Form1::proc1() {
 }
 
 Form2* Form1::picture() {
-    if (!form2_) {
+    // A window the user closed deletes itself; the next use makes a new one.
+    if (!form2_ || form2_->closedByUser()) {
         form2_ = new Form2(*this);
         form2_->setWindowIcon(applicationIcon());
     }

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -92,6 +93,11 @@ void Form2::mouseMoveEvent(QMouseEvent* event) {
 
 void Form2::mousePressEvent(QMouseEvent* event) {
     Form_MouseDown(event->position().x(), event->position().y());
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    closed_ = true;
+    QWidget::closeEvent(event);
 }
 
 void Form2::Form_MouseMove(double x, double y) {

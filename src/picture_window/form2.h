@@ -28,6 +28,8 @@ class Form2 : public QWidget {
     void drawPicture(const PictureSurface& surface, int width, int height, int zoom);
 
     const QImage& backingImage() const { return backing_; }
+    // Closed by the user: the window is on its way out and must not be shown again.
+    bool closedByUser() const { return closed_; }
 
     // The handlers of pointer movement and button presses, in client pixels.
     void Form_MouseMove(double x, double y);
@@ -40,6 +42,7 @@ class Form2 : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void ensureBackingCovers(QSize size);
@@ -48,6 +51,7 @@ class Form2 : public QWidget {
     PictureHost& host_;
     QImage backing_;
     bool everShown_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace pixvue

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -267,9 +268,10 @@ class ViewerTest : public QObject {
         type("0", "4", "4");
         form->Command1_Click();
         form->picture()->resize(600, 500);
-        QVERIFY(form->picture()->close());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Form2* again = form->picture();
+        QPointer<Form2> closed = form->picture();
+        QVERIFY(closed->close());
+        Form2* again = form->picture();  // at once, before the closed one is deleted
+        QVERIFY(again != closed);
         QVERIFY(!again->isVisible());
         QCOMPARE(again->size(), QSize(385, 269));
         QCOMPARE(again->windowTitle(), QString("Form2"));
@@ -277,6 +279,9 @@ class ViewerTest : public QObject {
         QVERIFY(again->isVisible());
         QCOMPARE(again->size(), QSize(385, 269));
         QCOMPARE(shown(7, 7), rgbOfWord(3 * 4 + 3));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!closed);
+        QVERIFY(again->isVisible());
     }
 
     void zoomStepsBetweenOneAndEleven() {
