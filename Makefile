@@ -38,3 +38,19 @@ clean:
 .PHONY: package
 package: deps build
 	cd $(BUILD) && cpack -G DEB
+# Speed and memory figures (README, "Performance"): the end-to-end benchmarks offscreen and on
+# Xvfb, the peak memory, then the decode against libswscale and memcpy, ending with the ratios.
+BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory
+bench: deps configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app
+	tools/bench-xvfb.sh $(BUILD)
+	tools/peak-memory.sh $(BUILD)
+	@./$(BUILD)/bench/pixvue_bench
+
+# One quick pass of every benchmark, to see that they run; the times mean nothing.
+.PHONY: bench-smoke
+bench-smoke: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app --benchmark_min_time=0.01 --benchmark_repetitions=1
+	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1

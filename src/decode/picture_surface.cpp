@@ -5,8 +5,8 @@
 namespace pixvue {
 
 PictureSurface::PictureSurface()
-    : pixels_(std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(kSide) *
-                                                              kSide)) {
+    : pixels_(static_cast<std::uint32_t*>(::operator new[](
+          static_cast<std::size_t>(kSide) * kSide * sizeof(std::uint32_t), kAlignment))) {
     std::fill_n(pixels_.get(), static_cast<std::size_t>(kSide) * kSide, 0xFF000000u);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <span>
 
 namespace pixvue {
@@ -31,7 +32,12 @@ class PictureSurface {
     static std::size_t index(int x, int y) {
         return static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x);
     }
-    std::unique_ptr<std::uint32_t[]> pixels_;
+    // Rows start on cache-line boundaries, so the decoder's wide stores never straddle two lines.
+    static constexpr std::align_val_t kAlignment{64};
+    struct AlignedDelete {
+        void operator()(std::uint32_t* p) const { ::operator delete[](p, kAlignment); }
+    };
+    std::unique_ptr<std::uint32_t[], AlignedDelete> pixels_;
 };
 
 }  // namespace pixvue

@@ -9,8 +9,12 @@
 
 namespace pixvue {
 
-// Decodes bytes.size() / 2 little-endian words into 0xFFRRGGBB pixels at `out`.
+// Decodes bytes.size() / 2 little-endian words into 0xFFRRGGBB pixels at `out`. Uses a vector
+// kernel where the processor has one (AVX2), with exactly the plain loop's result.
 void decodePixelRow(std::span<const std::byte> bytes, std::uint32_t* out);
+
+// True when decodePixelRow runs the vector kernel on this processor.
+bool decodePixelRowIsVectorised();
 
 // The same, one word at a time; the reference the fast path must match.
 inline void decodePixelRowPlain(std::span<const std::byte> bytes, std::uint32_t* out) {
