@@ -325,19 +325,18 @@ void Form1::Command2_Click() {
 
 // "Page down"
 void Form1::Command3_Click() {
-    if (!FileOpened) return;
-    if (auto text = pageDownAddress(EdAdd->text().toStdString(), EdWidth->text().toStdString(),
-                                    EdHeight->text().toStdString()))
-        EdAdd->setText(fromStd(*text));
-    LoadPic();
-    FormatVisuals();
+    stepPage(pageDownAddress);
 }
 
 // "Page up"
 void Form1::Command4_Click() {
+    stepPage(pageUpAddress);
+}
+
+void Form1::stepPage(PageStep step) {
     if (!FileOpened) return;
-    if (auto text = pageUpAddress(EdAdd->text().toStdString(), EdWidth->text().toStdString(),
-                                  EdHeight->text().toStdString()))
+    if (auto text = step(EdAdd->text().toStdString(), EdWidth->text().toStdString(),
+                         EdHeight->text().toStdString()))
         EdAdd->setText(fromStd(*text));
     LoadPic();
     FormatVisuals();
@@ -376,16 +375,16 @@ void Form1::Command5_Click() {
 }
 
 void Form1::BtZoomPlus_Click() {
-    Zoom = static_cast<std::uint8_t>(zoomIn(Zoom));
-    LbZoom->setText(fromStd(writeWithBlank(Zoom)));
-    LbZoom->repaint();  // the new factor shows before the picture is redrawn
-    FormatVisuals();
+    setZoom(zoomIn(Zoom));
+}
+void Form1::BtZoomMinus_Click() {
+    setZoom(zoomOut(Zoom));
 }
 
-void Form1::BtZoomMinus_Click() {
-    Zoom = static_cast<std::uint8_t>(zoomOut(Zoom));
+void Form1::setZoom(int zoom) {
+    Zoom = static_cast<std::uint8_t>(zoom);
     LbZoom->setText(fromStd(writeWithBlank(Zoom)));
-    LbZoom->repaint();
+    LbZoom->repaint();  // the new factor shows before the picture is redrawn
     FormatVisuals();
 }
 

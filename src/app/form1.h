@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <QMainWindow>
@@ -104,6 +107,11 @@ class Form1 : public QMainWindow, public PictureHost {
     void connectCommands();
     void Form_Load();
     void showMessage(const Message& message);
+    using PageStep = std::optional<std::string> (*)(std::string_view address,
+                                                    std::string_view width,
+                                                    std::string_view height);
+    void stepPage(PageStep step);
+    void setZoom(int zoom);
 
     Dialogs& dialogs_;
     std::unique_ptr<PictureSurface> MemBitmap;
