@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -81,6 +82,11 @@ const Case kCases[] = {
     {"one tall column", 4096, 1, 1024, 3},
     {"largest address on a small file", 64, 3, 3, kMaxAddress},
 };
+
+// Test names show the case's name, not its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BlockLoader : public ::testing::TestWithParam<Case> {};
 
