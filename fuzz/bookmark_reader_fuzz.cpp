@@ -52,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte steers: its low bits choose where the shorter part ends; 0xFF makes the rest
     // a pattern repeated past the read bound, as a large file chosen by mistake (rare, so that
     // most runs stay small and quick).
+    const std::uint8_t steer = data[0];
+    std::vector<std::byte> file(reinterpret_cast<const std::byte*>(data + 1),
+                                reinterpret_cast<const std::byte*>(data + size));
     if (steer == 0xFF && !file.empty()) {
         const std::size_t pattern = file.size();
         file.resize(kBookmarkFileLimit + 1 + steer % 97);
