@@ -142,6 +142,9 @@ class BadInputTest : public QObject {
     void bookmarkFiles_data();
     void bookmarkFiles();
 
+    void everyCommandAfterEachText_data();
+    void everyCommandAfterEachText();
+
   private:
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
@@ -507,6 +510,68 @@ void BadInputTest::texts() {
     else if (address != kAny)
         QCOMPARE(v.form->EdAdd->text(), address);
     QCOMPARE(v.form->windowTitle(), QString::fromUtf8(pixvue::kMainTitle));
+}
+
+// Each text in each field, then every command one after the other: only the loader's own
+// messages may show, each command returns, and a good load afterwards works as ever.
+void BadInputTest::everyCommandAfterEachText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("field");
+    for (const TextCase& c : textCases()) {
+        QTest::addRow("%s in the address", c.name) << c.text << int(Field::Address);
+        QTest::addRow("%s in the width", c.name) << c.text << int(Field::Width);
+        QTest::addRow("%s in the height", c.name) << c.text << int(Field::Height);
+    }
+}
+
+void BadInputTest::everyCommandAfterEachText() {
+    QFETCH(QString, text);
+    QFETCH(int, field);
+
+    Viewer v;
+    v.open(path("ordinary.bin"));
+    v.form->Command1->click();  // a picture on screen, so the picture window's commands run
+    QVERIFY(v.dialogs.messages.empty());
+    QLineEdit* edit = Field(field) == Field::Address ? v.form->EdAdd
+                      : Field(field) == Field::Width ? v.form->EdWidth
+                                                     : v.form->EdHeight;
+    edit->setText(text);
+
+    const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+        {"Load", [&] { v.form->Command1->click(); }},
+        {"Page down", [&] { v.form->Command3->click(); }},
+        {"Page up", [&] { v.form->Command4->click(); }},
+        {"Fix colors", [&] { v.form->Command2->click(); }},
+        {"+", [&] { v.form->BtZoomPlus->click(); }},
+        {"Resize", [&] { v.form->Command5->click(); }},
+        {"-", [&] { v.form->BtZoomMinus->click(); }},
+        {"pointer move", [&] { v.form->picture()->Form_MouseMove(7, 3); }},
+        {"pointer press", [&] { v.form->picture()->Form_MouseDown(7, 3); }},
+    };
+    const Message* known[] = {&kNumbers, &kWidth, &kHeight, &kAddress, &pixvue::kFileUnreadable};
+    for (const auto& [name, run] : commands) {
+        v.dialogs.messages.clear();
+        {
+            HangGuard guard(std::string(QTest::currentDataTag()) + ", " + name);
+            run();
+        }
+        for (const auto& m : v.dialogs.messages) {
+            bool isKnown = false;
+            for (const Message* k : known)
+                isKnown =
+                    isKnown || (m.text == k->text && m.title == k->title && m.icon == k->icon);
+            QVERIFY2(isKnown,
+                     qPrintable(QString::fromLatin1(name) + ": " + describe(v.dialogs.messages)));
+        }
+        QVERIFY2(v.dialogs.messages.size() <= 1, name);
+        QCOMPARE(v.form->windowTitle(), QString::fromUtf8(pixvue::kMainTitle));
+    }
+
+    v.dialogs.messages.clear();
+    v.setFields(QStringLiteral("0"), QStringLiteral("320"), QStringLiteral("240"));
+    v.form->Command1->click();
+    QVERIFY2(v.dialogs.messages.empty(), qPrintable(describe(v.dialogs.messages)));
+    QCOMPARE(v.firstPixel(), pixvue::argbFromWord(kOrdinaryFirstWord));
 }
 
 // ---- Bookmark files ------------------------------------------------------------------------
