@@ -38,6 +38,7 @@ clean:
 .PHONY: package
 package: deps build
 	cd $(BUILD) && cpack -G DEB
+
 # Speed and memory figures (README, "Performance"): the end-to-end benchmarks offscreen and on
 # Xvfb, the peak memory, then the decode against libswscale and memcpy, ending with the ratios.
 BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory
@@ -54,3 +55,20 @@ bench-smoke: configure
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app --benchmark_min_time=0.01 --benchmark_repetitions=1
 	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
+
+# Every test again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(ASAN_BUILD)/.
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_SANITIZE=ON \
+	  -DPIXVUE_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets (clang++), each for FUZZ_SECONDS seconds, in $(FUZZ_BUILD)/.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -135,10 +135,24 @@ std::string writePlain(double value) {
             if (isDigit(c)) ++count;
         return count;
     };
+    std::string cut;
     if (digitCount(sci) > 15) {
         res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
                             std::chars_format::scientific, 14);
         sci = std::string_view(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+        // Rounding the largest doubles up to 15 digits passes the largest double
+        // (1.79769313486232e308), which would read back as infinity: cut the digits instead.
+        double back = 0;
+        if (std::from_chars(sci.data(), sci.data() + sci.size(), back).ec != std::errc{} ||
+            !std::isfinite(back)) {
+            res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                std::chars_format::scientific, 16);
+            const std::string_view exact(buf.data(),
+                                         static_cast<std::size_t>(res.ptr - buf.data()));
+            const std::size_t e = exact.find('e');
+            cut = std::string(exact.substr(0, e - 2)) + std::string(exact.substr(e));
+            sci = cut;
+        }
     }
     // Lay the digits out in positional notation.
     const bool negative = sci.front() == '-';

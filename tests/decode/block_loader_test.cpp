@@ -1,0 +1,159 @@
+// The block loader against the plain per-pixel loader: same file, same request, same surface
+// before, same surface after, everywhere (what lies outside the picture included).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decode/data_file.h"
+#include "decode/loader.h"
+#include "decode/picture_surface.h"
+#include "support/reference_loader.h"
+
+namespace pixvue {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFile {
+  public:
+    explicit TempFile(const std::vector<std::byte>& bytes) {
+        path_ = fs::temp_directory_path() /
+                ("pixvue-block-" + std::to_string(::getpid()) + "-" + std::to_string(next_++));
+        std::ofstream out(path_, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    ~TempFile() { fs::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+  private:
+    static inline int next_ = 0;
+    fs::path path_;
+};
+
+std::vector<std::byte> randomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::byte> bytes(count);
+    for (auto& b : bytes) b = static_cast<std::byte>(rng() & 0xFF);
+    return bytes;
+}
+
+// Both surfaces start with the same leftovers of an earlier load, so that writes outside the
+// picture, or pixels left unwritten inside it, show as a difference.
+void fillLeftovers(PictureSurface& surface, unsigned seed) {
+    std::mt19937 rng(seed);
+    for (int y = 0; y < PictureSurface::kSide; ++y)
+        for (int x = 0; x < PictureSurface::kSide; ++x) surface.setPixel(x, y, rng() | 0xFF000000u);
+}
+
+struct Case {
+    const char* name;
+    std::size_t fileSize;
+    int width;
+    int height;
+    std::int32_t address;
+};
+
+// Where the picture meets the end of the file is where a block read can go wrong.
+const Case kCases[] = {
+    {"whole file 320x240", 2 * 320 * 240, 320, 240, 0},
+    {"one pixel", 2, 1, 1, 0},
+    {"one trailing byte replaces only the low byte", 3, 2, 1, 0},
+    {"single byte file", 1, 1, 1, 0},
+    {"empty file", 0, 4, 4, 0},
+    {"address at the end", 100, 8, 8, 100},
+    {"address past the end", 100, 8, 8, 5000},
+    {"odd address, runs past the end", 1001, 17, 40, 333},
+    {"even length, runs past the end mid-row", 1000, 33, 20, 2},
+    {"file ends at a row boundary", 2 * 16 * 5, 16, 9, 0},
+    {"file ends one byte into a row", 2 * 16 * 5 + 1, 16, 9, 0},
+    {"full surface on a short file", 12345, 1024, 1024, 7},
+    {"full surface on a long file", 2 * 1024 * 1024 + 9, 1024, 1024, 9},
+    {"one wide row", 4096, 1024, 1, 1},
+    {"one tall column", 4096, 1, 1024, 3},
+    {"largest address on a small file", 64, 3, 3, kMaxAddress},
+};
+
+// Test names show the case's name, not its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class BlockLoader : public ::testing::TestWithParam<Case> {};
+
+TEST_P(BlockLoader, MatchesThePerPixelLoad) {
+    const Case& c = GetParam();
+    TempFile file(randomBytes(c.fileSize, static_cast<unsigned>(c.fileSize * 31 + c.width)));
+    const PictureFields fields{c.width - 1, c.height - 1, c.address};
+
+    PictureSurface expected, actual;
+    fillLeftovers(expected, 7);
+    fillLeftovers(actual, 7);
+
+    DataFile plain;
+    ASSERT_TRUE(plain.open(file.path()));
+    testing::referenceLoad(plain, fields, expected);
+
+    DataFile block;
+    ASSERT_TRUE(block.open(file.path()));
+    std::vector<std::byte> scratch;
+    std::vector<int> rows;
+    readPicture(block, fields, actual, scratch, [&rows](int row) { rows.push_back(row); });
+
+    for (int y = 0; y < PictureSurface::kSide; ++y)
+        for (int x = 0; x < PictureSurface::kSide; ++x)
+            ASSERT_EQ(actual.pixel(x, y), expected.pixel(x, y)) << "pixel " << x << "," << y;
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.height));
+    for (int y = 0; y < c.height; ++y) EXPECT_EQ(rows[static_cast<std::size_t>(y)], y);
+}
+
+INSTANTIATE_TEST_SUITE_P(EndsOfFiles, BlockLoader, ::testing::ValuesIn(kCases),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* p = info.param.name; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+// The word of the short read is the one the last read left, also across the row where the file
+// ends: one trailing byte changes the low byte of the last whole pixel, then that word repeats.
+TEST(BlockLoaderTail, TrailingByteKeepsTheHighByteOfTheLastWord) {
+    const std::vector<std::byte> bytes{std::byte{0x1F}, std::byte{0x7C}, std::byte{0xE0}};
+    TempFile file(bytes);
+    DataFile data;
+    ASSERT_TRUE(data.open(file.path()));
+    PictureSurface surface;
+    std::vector<std::byte> scratch;
+    readPicture(data, {2, 1, 0}, surface, scratch, nullptr);
+    EXPECT_EQ(surface.pixel(0, 0), argbFromWord(0x7C1F));
+    EXPECT_EQ(surface.pixel(1, 0), argbFromWord(0x7CE0));
+    EXPECT_EQ(surface.pixel(2, 0), argbFromWord(0x7CE0));
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(surface.pixel(x, 1), argbFromWord(0x7CE0));
+}
+
+// A file that could not be opened reads nothing: the picture is black, and the loader must not
+// touch anything outside it.
+TEST(BlockLoaderTail, UnopenedFileGivesBlack) {
+    DataFile none;
+    PictureSurface expected, actual;
+    fillLeftovers(expected, 3);
+    fillLeftovers(actual, 3);
+    testing::referenceLoad(none, {9, 4, 0}, expected);
+    std::vector<std::byte> scratch;
+    readPicture(none, {9, 4, 0}, actual, scratch, nullptr);
+    EXPECT_EQ(actual.pixel(0, 0), 0xFF000000u);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(actual.pixel(x, y), expected.pixel(x, y));
+}
+
+}  // namespace
+}  // namespace pixvue
