@@ -57,11 +57,13 @@ bench-smoke: configure
 	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
 
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(ASAN_BUILD)/.
+# intercept_strndup=0: libxkbcommon-x11 hands strndup a buffer without a final zero, which
+# strndup allows but the interceptor reports when a test talks to a real X server.
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_SANITIZE=ON \
 	  -DPIXVUE_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)

@@ -140,7 +140,7 @@ class BookmarkCommandsTest : public QObject {
     }
 
     void namesShowControlCharactersVisibly() {
-        loadBookmarks(file("odd.txt", std::string("\r\nTab\there\0,1,1,1\r\n\xE9t\xE9,2,2,2", 31)));
+        loadBookmarks(file("odd.txt", std::string("\r\nTab\there\0,1,1,1\r\n\xE9t\xE9,2,2,2", 28)));
         QCOMPARE(items()[0], QString::fromUtf8("\u240D\u240ATab\u2409here\u2400"));
         QCOMPARE(items()[1], QString::fromUtf8("été"));
         // The table keeps the bytes exactly.
