@@ -32,6 +32,11 @@ class BookmarkCommandsTest : public QObject {
         for (int i = 0; i < form->ComboBM->count(); ++i) out << form->ComboBM->itemText(i);
         return out;
     }
+    void type3(const char* address, const char* width, const char* height) {
+        form->EdAdd->setText(address);
+        form->EdWidth->setText(width);
+        form->EdHeight->setText(height);
+    }
     QStringList fields() const {
         return {form->EdAdd->text(), form->EdWidth->text(), form->EdHeight->text()};
     }
@@ -78,6 +83,14 @@ class BookmarkCommandsTest : public QObject {
         // Editing the combo box's text runs nothing.
         form->ComboBM->setEditText("typed");
         QCOMPARE(form->EdAdd->text(), QString("100"));
+    }
+
+    void noSelectionChangesNothing() {
+        loadBookmarks(file("marks.txt", "A,0,4,4\r\n"));
+        type3("1", "2", "3");
+        form->ComboBM->setCurrentIndex(-1);
+        form->ComboBM_Click();
+        QCOMPARE(fields(), (QStringList{"1", "2", "3"}));
     }
 
     void arrowKeysChooseEntries() {
