@@ -3,6 +3,7 @@
 //   colour bars  320 x 240 at address 0
 //   gradient     256 x 192 at address 153600
 //   rings        128 x 128 at address 251905 (odd: 251904 shows wrong colours until "Fix colors")
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -44,7 +45,7 @@ void rings(std::vector<char>& out) {
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x) {
             const int dx = x - 64, dy = y - 64;
-            const int ring = (dx * dx + dy * dy) / 96 % 4;
+            const int ring = static_cast<int>(std::sqrt(double(dx * dx + dy * dy)) / 8) % 4;
             static const int colours[4][3] = {{31, 16, 0}, {0, 20, 31}, {31, 31, 8}, {6, 0, 12}};
             put(out, rgb15(colours[ring][0], colours[ring][1], colours[ring][2]));
         }
