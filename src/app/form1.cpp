@@ -242,19 +242,19 @@ void Form1::LoadPic() {
         return;
     }
 
-    DataFile file;
-    const bool opened = file.open(pathBytes(PicFileName));
+    DataFile PicFile;
+    const bool opened = PicFile.open(pathBytes(PicFileName));
     const QString of = QStringLiteral(" of ") +
                        QString::fromStdString(writeWithBlank(double(PicHeight) + 1)) +
                        QStringLiteral(" lines");
-    readPicture(file, fields, *MemBitmap, readBuffer_, [this, &of](int row) {
+    readPicture(PicFile, fields, *MemBitmap, readBuffer_, [this, &of](int row) {
         // setWindowTitle hands the title to the window system at once.
         setWindowTitle(QStringLiteral("Loading: ") +
                        QString::fromStdString(writeWithBlank(double(row) + 1)) + of);
     });
     setWindowTitle(QString::fromUtf8(kMainTitle));
-    const bool unreadable = !opened || file.readFailed();
-    file.close();
+    const bool unreadable = !opened || PicFile.readFailed();
+    PicFile.close();
     // The black picture is drawn as for any load; the user still learns why it is black.
     if (unreadable) showMessage(kFileUnreadable);
 }
