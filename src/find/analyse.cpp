@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <numeric>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "screen.h"
 
 namespace pixvue::find {
@@ -14,25 +18,40 @@ namespace {
 constexpr int kMaxSide = 1024;
 // Words compared per sample run; the sums below vectorise over a run.
 constexpr std::size_t kRun = 32;
-constexpr std::size_t kMaxRuns = 96;
+constexpr std::size_t kMaxRuns = 48;
 
-unsigned sumAbs(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+#if defined(__SSE2__)
+// 32 bytes at a time: one SAD instruction sums sixteen absolute differences.
+unsigned sumAbs32(const std::uint8_t* a, const std::uint8_t* b) {
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16));
+    const __m128i s = _mm_add_epi64(_mm_sad_epu8(a0, b0), _mm_sad_epu8(a1, b1));
+    return static_cast<unsigned>(_mm_cvtsi128_si32(s) + _mm_extract_epi16(s, 4));
+}
+#else
+unsigned sumAbs32(const std::uint8_t* a, const std::uint8_t* b) {
     unsigned s = 0;
-    for (std::size_t i = 0; i < n; ++i) s += static_cast<unsigned>(std::abs(a[i] - b[i]));
+    for (std::size_t i = 0; i < 32; ++i) s += static_cast<unsigned>(std::abs(a[i] - b[i]));
     return s;
 }
+#endif
 
-unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag, std::size_t n) {
-    return sumAbs(&c.r[at], &c.r[at + lag], n) + sumAbs(&c.g[at], &c.g[at + lag], n) +
-           sumAbs(&c.b[at], &c.b[at + lag], n);
+// Distance summed over kRun words from `at`, each to the word `lag` further on.
+unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) {
+    static_assert(kRun == 32);
+    return sumAbs32(&c.r[at], &c.r[at + lag]) + sumAbs32(&c.g[at], &c.g[at + lag]) +
+           sumAbs32(&c.b[at], &c.b[at + lag]);
 }
 
 // Sample runs spread evenly over [lo, hi - reach).
-std::vector<std::size_t> sampleRuns(std::size_t lo, std::size_t hi, std::size_t reach) {
+std::vector<std::size_t> sampleRuns(std::size_t lo, std::size_t hi, std::size_t reach,
+                                    std::size_t most = kMaxRuns) {
     std::vector<std::size_t> runs;
     if (hi < lo + reach + kRun) return runs;
     const std::size_t span = hi - reach - kRun - lo;
-    const std::size_t count = std::min(kMaxRuns, span / kRun + 1);
+    const std::size_t count = std::min(most, span / kRun + 1);
     for (std::size_t k = 0; k < count; ++k)
         runs.push_back(lo + (count > 1 ? span * k / (count - 1) : 0));
     return runs;
@@ -66,17 +85,28 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     if (hi <= lo) return fit;
     maxWidth = std::min<int>(maxWidth, static_cast<int>((hi - lo) / 3));
     if (maxWidth < minWidth) return fit;
-    const auto runs = sampleRuns(lo, hi, static_cast<std::size_t>(maxWidth));
+    // Flat runs (a background of one colour) match every width alike and would drown the
+    // runs that tell widths apart.
+    std::vector<std::size_t> runs;
+    {
+        const auto all = sampleRuns(lo, hi, static_cast<std::size_t>(maxWidth) + 1, 4 * kMaxRuns);
+        std::vector<std::size_t> textured;
+        for (std::size_t at : all)
+            if (runDistance(c, at, 1) >= kRun) textured.push_back(at);
+        const std::size_t keep = std::min(kMaxRuns, textured.size());
+        for (std::size_t k = 0; k < keep; ++k) runs.push_back(textured[k * textured.size() / keep]);
+    }
     if (runs.size() < 2) return fit;
 
-    std::vector<double> mean(static_cast<std::size_t>(maxWidth) + 1, 0);
+    // One width more on each side, so that the widths at the ends have neighbours too.
+    std::vector<double> mean(static_cast<std::size_t>(maxWidth) + 2, 0);
     std::vector<double> better(mean.size(), 0);
     std::vector<unsigned> perRun(runs.size());
     const double perSample = 1.0 / kRun;
-    for (int w = minWidth; w <= maxWidth; ++w) {
+    for (int w = std::max(1, minWidth - 1); w <= maxWidth + 1; ++w) {
         unsigned total = 0;
         for (std::size_t k = 0; k < runs.size(); ++k) {
-            perRun[k] = runDistance(c, runs[k], static_cast<std::size_t>(w), kRun);
+            perRun[k] = runDistance(c, runs[k], static_cast<std::size_t>(w));
             total += perRun[k];
         }
         mean[w] = total * perSample / static_cast<double>(runs.size());
@@ -86,24 +116,40 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
         better[w] = std::accumulate(perRun.begin(), perRun.begin() + half, 0.0) * perSample /
                     static_cast<double>(half);
     }
-    int best = minWidth;
-    for (int w = minWidth; w <= maxWidth; ++w)
-        if (better[w] < better[best]) best = w;
+    const double unrelated =
+        median(std::vector<double>(mean.begin() + minWidth, mean.begin() + maxWidth + 1));
+    // The true width is a dip: a word is far closer to the word right below it than to the
+    // words beside that one. Widths that only measure how smooth the data is (a few words
+    // along a row) fit their neighbours just as well.
+    auto dip = [&](int w) {
+        const double left = w > 1 ? better[w - 1] : better[w + 1];
+        const double right = better[w + 1];
+        return better[w] / std::max(0.05, (left + right) / 2);
+    };
+    int best = 0;
+    for (int w = minWidth; w <= maxWidth; ++w) {
+        if (better[w] > 0.7 * unrelated || maxWidth == minWidth) continue;
+        if (best == 0 || dip(w) < dip(best) - 1e-9 ||
+            (dip(w) < dip(best) + 1e-9 && better[w] < better[best]))
+            best = w;
+    }
+    if (best == 0) return fit;
     // A picture also matches itself two or three rows down; take the narrowest width that
-    // fits as well as the best one.
+    // fits about as well as the best one.
     for (int k = best / minWidth; k >= 2; --k) {
         if (best % k != 0) continue;
         const int w = best / k;
-        if (better[w] <= better[best] * 1.1 + 0.1) {
+        if (dip(w) <= dip(best) + 0.1 && better[w] <= better[best] * 1.5 + 0.1) {
             best = w;
             break;
         }
     }
     fit.width = best;
     fit.vertical = better[best];
-    fit.unrelated = median(std::vector<double>(mean.begin() + minWidth, mean.end()));
+    fit.unrelated = unrelated;
+    fit.dip = dip(best);
     double horizontal = 0;
-    for (std::size_t at : runs) horizontal += runDistance(c, at, 1, kRun);
+    for (std::size_t at : runs) horizontal += runDistance(c, at, 1);
     fit.horizontal = horizontal * perSample / static_cast<double>(runs.size());
     return fit;
 }
@@ -114,7 +160,7 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     if (runs.empty()) return nullptr;
     double lag[5] = {};
     for (std::size_t at : runs)
-        for (std::size_t k = 1; k <= 4; ++k) lag[k] += runDistance(c, at, k, kRun);
+        for (std::size_t k = 1; k <= 4; ++k) lag[k] += runDistance(c, at, k);
     // Interleaved data (two or three words a pixel or a sample frame) matches best a few
     // words on, not at the next word.
     if (std::min({lag[2], lag[3], lag[4]}) < 0.7 * lag[1]) return "interleaved data";
@@ -157,7 +203,40 @@ struct Segment {
     std::size_t last;   // one past its last word
     double quality;     // mean distance to the row below, as a share of unrelated distance
     double roughness;
+    std::size_t fitBegin, fitEnd;  // the words that fit the word a row below them
 };
+
+// Where rows really start, seen from the picture's left and right edges: the distance from a
+// row's last word to the next row's first is larger than between neighbours within a row.
+// Returns how many words the rows start after `first` (negative: before), 0 when the edges
+// show nothing clear.
+std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t first,
+                         std::size_t w, std::size_t rows) {
+    if (w < 4 || rows < 3) return 0;
+    std::vector<double> across(w, 0);
+    const std::size_t step = std::max<std::size_t>(1, rows / 64);
+    std::size_t used = 0;
+    for (std::size_t r = 0; r + 1 < rows; r += step) {
+        const std::size_t row = first + r * w;
+        if (row < lo || row + w + 1 > hi) continue;
+        for (std::size_t k = 0; k < w; ++k) across[k] += c.distance(row + k, row + k + 1);
+        ++used;
+    }
+    if (used < 2) return 0;
+    std::size_t seam = 0;
+    for (std::size_t k = 1; k < w; ++k)
+        if (across[k] > across[seam]) seam = k;
+    std::vector<double> sorted(across);
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double typical = sorted[sorted.size() / 2];
+    double second = 0;
+    for (std::size_t k = 0; k < w; ++k)
+        if (k != seam && across[k] > second) second = across[k];
+    if (across[seam] < 2 * typical + used || across[seam] < 1.2 * second) return 0;
+    auto shift = static_cast<std::ptrdiff_t>((seam + 1) % w);
+    if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
+    return shift;
+}
 
 // Finds the pictures of width w among words [lo, hi), given a fit.
 std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t hi,
@@ -166,89 +245,113 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     const std::size_t w = static_cast<std::size_t>(fit.width);
     if (hi < lo + 2 * w) return out;
     const std::size_t n = hi - w - lo;  // vertical pairs j, j + w with j in [lo, hi - w)
-    const double tau = std::max(2.0, (fit.vertical + fit.unrelated) / 2);
-    // Prefix sums of the clipped score (positive where a word fits the one below, in quarters)
-    // and of the count of fitting words.
+    const double tau = std::max({2.0, (fit.vertical + fit.unrelated) / 2, 1.5 * fit.vertical + 1});
     const int tau4 = static_cast<int>(std::lround(4 * tau));
-    std::vector<std::int32_t> score(n + 1, 0);
-    std::vector<std::uint32_t> good(n + 1, 0);
+    // Each word scores how well it fits the word a row below, clipped so that one edge cannot
+    // outweigh a row: positive where it fits, negative where it does not, 0 inside a run of
+    // one value (filler of zeros, a flat background), which says nothing either way.
+    std::vector<std::int32_t> score(n);
+    std::vector<std::uint32_t> misfits(n + 1, 0);
     std::vector<std::uint8_t> vd(n);
     for (std::size_t j = 0; j < n; ++j) {
         const int d = c.distance(lo + j, lo + j + w);
+        const bool same = d == 0 && c.distance(lo + j, lo + j + 1) == 0;
         vd[j] = static_cast<std::uint8_t>(d);
-        score[j + 1] = score[j] + tau4 - std::min(4 * d, 2 * tau4);
-        good[j + 1] = good[j] + (4 * d <= tau4);
+        score[j] = same ? 0 : tau4 - std::min(4 * d, 2 * tau4);
+        misfits[j + 1] = misfits[j] + (4 * d > tau4);
     }
-    const std::size_t window = std::max<std::size_t>(w, 32);
-    if (n < window) return out;
-    auto core = [&](std::size_t j) { return (good[j + window] - good[j]) * 10 >= window * 6; };
-    auto scoreIn = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
-        a = std::clamp<std::ptrdiff_t>(a, 0, static_cast<std::ptrdiff_t>(n));
-        b = std::clamp<std::ptrdiff_t>(b, 0, static_cast<std::ptrdiff_t>(n));
-        return static_cast<double>(score[static_cast<std::size_t>(b)]) -
-               score[static_cast<std::size_t>(a)];
+    std::vector<std::int64_t> sum(n + 1, 0);
+    for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
+    const std::size_t minPairs = (static_cast<std::size_t>(std::max(2, minHeight)) - 1) * w;
+
+    // The best-scoring stretches, best first, each taken out before the next is looked for.
+    struct Span {
+        std::size_t a, b;
     };
-    const auto L = static_cast<std::ptrdiff_t>(window);
-    std::size_t j = 0;
-    const std::size_t last = n - window;
-    while (j <= last) {
-        if (!core(j)) {
-            ++j;
-            continue;
+    std::vector<Span> todo{{0, n}}, found;
+    while (!todo.empty() && found.size() < 256) {
+        const Span sp = todo.back();
+        todo.pop_back();
+        std::int64_t run = 0, best = 0;
+        std::size_t start = sp.a, bestA = sp.a, bestB = sp.a;
+        for (std::size_t j = sp.a; j < sp.b; ++j) {
+            if (run <= 0) run = 0, start = j;
+            run += score[j];
+            if (run > best) best = run, bestA = start, bestB = j + 1;
         }
-        std::size_t k = j;
-        while (k + 1 <= last && core(k + 1)) ++k;
-        // The picture's pairs begin where fitting words begin, and end where they end: the
-        // sharpest change of the score within a window of the run's ends.
-        const auto c0 = static_cast<std::ptrdiff_t>(j), c1 = static_cast<std::ptrdiff_t>(k);
-        std::ptrdiff_t s = c0;
-        double bestS = -1e300;
-        for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, c0 - L / 2); t <= c0 + L; ++t) {
-            const double f = scoreIn(t, t + L) - scoreIn(t - L, t);
-            if (f > bestS) bestS = f, s = t;
+        if (best <= 0 || bestB - bestA + w < minPairs) continue;
+        found.push_back({bestA, bestB});
+        if (bestA > sp.a + minPairs / 2) todo.push_back({sp.a, bestA});
+        if (sp.b > bestB + minPairs / 2) todo.push_back({bestB, sp.b});
+    }
+    std::sort(found.begin(), found.end(), [](const Span& x, const Span& y) { return x.a < y.a; });
+
+    // Within a stretch, a whole row that misfits is a border line, the seam between frames of a
+    // sheet, or the end of one picture of a bank and the header before the next. Only the last
+    // moves the row grid.
+    std::vector<Span> pieces;
+    for (const Span& sp : found) {
+        std::size_t begin = sp.a;
+        std::size_t j = sp.a;
+        while (j + w <= sp.b) {
+            if ((misfits[j + w] - misfits[j]) * 10 < w * 8) {
+                ++j;
+                continue;
+            }
+            // The misfit band: from the last fit before it to the first fit after it.
+            std::size_t bandEnd = j + w;
+            while (bandEnd < sp.b && 4 * vd[bandEnd] > tau4) ++bandEnd;
+            std::size_t bandStart = j;
+            while (bandStart > begin && 4 * vd[bandStart - 1] > tau4) --bandStart;
+            const bool onGrid = (bandEnd - begin) % w == 0;
+            if (bandEnd - bandStart > w + 1 && !onGrid && bandStart > begin) {
+                pieces.push_back({begin, bandStart});
+                begin = bandEnd;
+            }
+            j = bandEnd;
         }
-        std::ptrdiff_t e = c1 + L;
-        double bestE = -1e300;
-        for (std::ptrdiff_t t = c1 + L / 2; t <= c1 + 2 * L; ++t) {
-            if (t > static_cast<std::ptrdiff_t>(n)) break;
-            const double f = scoreIn(t - L, t) - scoreIn(t, t + L);
-            if (f > bestE) bestE = f, e = t;
+        pieces.push_back({begin, sp.b});
+    }
+
+    for (const Span& sp : pieces) {
+        auto s = static_cast<std::ptrdiff_t>(sp.a);
+        const auto e = static_cast<std::ptrdiff_t>(sp.b);
+        auto count = static_cast<std::size_t>(
+            std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
+        // A word of filler may happen to match the word a row below it; where the edges of
+        // the picture show its row grid, that grid decides.
+        const std::ptrdiff_t shift =
+            seamShift(c, lo, hi, lo + static_cast<std::size_t>(s), w, count);
+        if (shift != 0 &&
+            std::abs(shift) <= std::max<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(w / 8)) &&
+            s + shift >= 0) {
+            s += shift;
+            count = static_cast<std::size_t>(
+                std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
         }
-        j = k + 1;
-        if (e <= s) continue;
-        const double rows = static_cast<double>(e - s) / static_cast<double>(w) + 1;
-        const auto first = lo + static_cast<std::size_t>(s);
-        const auto count = static_cast<std::size_t>(std::lround(rows));
         if (count < static_cast<std::size_t>(std::max(2, minHeight))) continue;
-        double sum = 0, across = 0;
+        const auto first = lo + static_cast<std::size_t>(s);
+        double below = 0, across = 0;
         for (std::ptrdiff_t t = s; t < e; ++t) {
-            sum += vd[static_cast<std::size_t>(t)];
+            below += vd[static_cast<std::size_t>(t)];
             across +=
                 c.distance(lo + static_cast<std::size_t>(t), lo + static_cast<std::size_t>(t) + 1);
         }
         const double pairs = static_cast<double>(e - s);
-        const double quality = sum / pairs / std::max(1.0, fit.unrelated);
-        out.push_back({first, std::min(hi, first + count * w), quality, (sum + across) / pairs});
-    }
-    // A row unlike the one above it (a border line, the seam between frames of a sheet) splits
-    // the run; parts whose rows stay on one grid are one picture.
-    std::vector<Segment> merged;
-    for (const Segment& seg : out) {
-        if (!merged.empty()) {
-            Segment& prev = merged.back();
-            const std::size_t gap = seg.first > prev.last ? seg.first - prev.last : 0;
-            if ((seg.first - prev.first) % w == 0 && gap <= 2 * w) {
-                const double a = static_cast<double>(prev.last - prev.first);
-                const double b = static_cast<double>(seg.last - seg.first);
-                prev.quality = (prev.quality * a + seg.quality * b) / (a + b);
-                prev.roughness = (prev.roughness * a + seg.roughness * b) / (a + b);
-                prev.last = std::max(prev.last, seg.last);
-                continue;
-            }
+        // Smooth parts of a picture of another width fit any width about as well: the rows of
+        // a picture of this width fit clearly better than at the neighbouring widths.
+        double beside = 0;
+        const auto hiWord = static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
+        for (std::ptrdiff_t t = s; t < std::min(e, hiWord); ++t) {
+            const std::size_t at = lo + static_cast<std::size_t>(t);
+            beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
         }
-        merged.push_back(seg);
+        if (below > 0.9 * beside / 2) continue;
+        out.push_back({first, std::min(hi, first + count * w),
+                       below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
+                       lo + static_cast<std::size_t>(s), lo + static_cast<std::size_t>(e)});
     }
-    return merged;
+    return out;
 }
 
 double confidenceFor(double quality, int width, int rows) {
@@ -271,25 +374,67 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     std::vector<std::uint16_t> words(raw.begin(), raw.end());
     for (auto& w : words) w &= 0x7FFF;
     const Channels c(words);
-    if (otherKind(raw, c) != nullptr) return found;
 
+    // The width is searched window by window, since a stretch may hold pictures of several
+    // widths back to back; each width found is then followed as far as its rows go.
+    constexpr std::size_t kWindow = 16384;
     struct Span {
         std::size_t lo, hi;
     };
-    std::vector<Span> pending{{0, n}};
-    for (int round = 0; round < 32 && !pending.empty(); ++round) {
+    std::vector<Span> pending;
+    for (std::size_t lo = 0; lo < n; lo += kWindow) {
+        const std::size_t hi = n - lo < kWindow + kWindow / 2 ? n : lo + kWindow;
+        pending.push_back({lo, hi});
+        if (hi == n) break;
+    }
+    std::reverse(pending.begin(), pending.end());
+    std::vector<Span> covered;
+    const std::size_t leftover = static_cast<std::size_t>(searchFrom) * minHeight + 256;
+    auto coveredWords = [&](std::size_t lo, std::size_t hi) {
+        std::size_t sum = 0;
+        for (const Span& s : covered) {
+            const std::size_t a = std::max(lo, s.lo), b = std::min(hi, s.hi);
+            if (b > a) sum += b - a;
+        }
+        return sum;
+    };
+    for (int round = 0; round < 4096 && !pending.empty(); ++round) {
         const Span sp = pending.back();
         pending.pop_back();
-        const WidthFit fit = searchWidth(c, sp.lo, sp.hi, searchFrom, kMaxSide);
+        if (coveredWords(sp.lo, sp.hi) + leftover > sp.hi - sp.lo) continue;
+        const WidthFit fit =
+            searchWidth(c, sp.lo, std::min(n, sp.hi + kMaxSide), searchFrom, kMaxSide);
+        if (getenv("PIXVUE_DEBUG")) fprintf(stderr, "window %zu..%zu fit %d v %.2f u %.2f\n", sp.lo, sp.hi, fit.width, fit.vertical, fit.unrelated);
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;
-        const auto segs = segmentsAt(c, sp.lo, sp.hi, fit, minHeight);
+        // Follow the rows past the window, further while a picture reaches the edge.
+        std::size_t reach = kWindow;
+        std::vector<Segment> segs;
+        for (;;) {
+            const std::size_t lo = sp.lo > reach ? sp.lo - reach : 0;
+            const std::size_t hi = std::min(n, sp.hi + reach);
+            segs = segmentsAt(c, lo, hi, fit, minHeight);
+            const std::size_t edge = static_cast<std::size_t>(fit.width) * 2;
+            const bool atEdge = !segs.empty() && ((lo > 0 && segs.front().first < lo + edge) ||
+                                                  (hi < n && segs.back().last + edge > hi));
+            if (!atEdge) break;
+            reach *= 2;
+        }
+        // What this window holds besides the pictures found is searched again on its own, for
+        // a picture of another width.
+        std::vector<Span> rest;
         std::size_t cursor = sp.lo;
-        const std::size_t leftover = static_cast<std::size_t>(minWidth) * minHeight + 256;
         for (const Segment& seg : segs) {
-            const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
-            if (seg.first > cursor + leftover) pending.push_back({cursor, seg.first});
+            if (seg.last <= sp.lo || seg.first >= sp.hi) continue;  // another window's
+            if (seg.first > cursor + leftover) rest.push_back({cursor, seg.first});
             cursor = std::max(cursor, seg.last);
+            const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
             if (fit.width < minWidth || rows < minHeight) continue;
+            if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) continue;
+            const auto part = std::span(raw).subspan(seg.first, seg.last - seg.first);
+            const Channels partChannels(
+                std::span<const std::uint16_t>(words).subspan(seg.first, seg.last - seg.first));
+            if (otherKind(part, partChannels) != nullptr) continue;
+            covered.push_back({seg.first, seg.last});
             const double conf = confidenceFor(seg.quality, fit.width, rows);
             char reason[96];
             std::snprintf(reason, sizeof reason, "rows alike at width %d (%.2f of unrelated)",
@@ -302,7 +447,9 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                                  h, conf, seg.roughness, reason});
             }
         }
-        if (!segs.empty() && sp.hi > cursor + leftover) pending.push_back({cursor, sp.hi});
+        if (cursor > sp.lo && sp.hi > cursor + leftover) rest.push_back({cursor, sp.hi});
+        for (const Span& r : rest)
+            if (r.hi - r.lo < sp.hi - sp.lo) pending.push_back(r);
     }
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });
