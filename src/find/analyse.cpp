@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
@@ -303,8 +304,10 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             while (bandEnd < sp.b && 4 * vd[bandEnd] > tau4) ++bandEnd;
             std::size_t bandStart = j;
             while (bandStart > begin && 4 * vd[bandStart - 1] > tau4) --bandStart;
-            const bool onGrid = (bandEnd - begin) % w == 0;
-            if (bandEnd - bandStart > w + 1 && !onGrid && bandStart > begin) {
+            // Off the grid by more than a word or two: the next picture starts there.
+            const std::size_t phase = (bandEnd - begin) % w;
+            const bool onGrid = phase <= 2 || phase + 2 >= w;
+            if (bandEnd - bandStart > w + 2 && !onGrid && bandStart > begin) {
                 pieces.push_back({begin, bandStart});
                 begin = bandEnd;
             }
@@ -313,9 +316,61 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         pieces.push_back({begin, sp.b});
     }
 
+    // The first row of a picture fits the row below it, while the row before it (filler, a
+    // header) does not: the start is where a row's worth of scores after it most exceeds a
+    // row's worth before it. Likewise for the end of the fitting pairs.
+    const auto row = static_cast<std::ptrdiff_t>(w * ((16 + w - 1) / w));
+    auto total = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+        a = std::clamp<std::ptrdiff_t>(a, 0, static_cast<std::ptrdiff_t>(n));
+        b = std::clamp<std::ptrdiff_t>(b, 0, static_cast<std::ptrdiff_t>(n));
+        return sum[static_cast<std::size_t>(b)] - sum[static_cast<std::size_t>(a)];
+    };
     for (const Span& sp : pieces) {
         auto s = static_cast<std::ptrdiff_t>(sp.a);
-        const auto e = static_cast<std::ptrdiff_t>(sp.b);
+        auto e = static_cast<std::ptrdiff_t>(sp.b);
+        // The best-scoring stretch may leave out rows that fit only loosely (a flat band of
+        // background, sharp detail, rows doubled by enlarging): whole rows are added while they
+        // fit more than filler does. Rows of one value that run on to the end of the data are
+        // filler of that value, not picture.
+        auto misfitShare = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+            return static_cast<double>(misfits[static_cast<std::size_t>(b)] -
+                                       misfits[static_cast<std::size_t>(a)]) /
+                   static_cast<double>(b - a);
+        };
+        auto flatRow = [&](std::ptrdiff_t a) {
+            for (std::ptrdiff_t t = a; t < a + static_cast<std::ptrdiff_t>(w); ++t) {
+                const auto at = lo + static_cast<std::size_t>(t);
+                if (vd[static_cast<std::size_t>(t)] != 0 || c.distance(at, at + 1) != 0)
+                    return false;
+            }
+            return true;
+        };
+        const auto W = static_cast<std::ptrdiff_t>(w);
+        const auto N = static_cast<std::ptrdiff_t>(n);
+        {
+            std::ptrdiff_t t = s;
+            while (t >= W && misfitShare(t - W, t) < 0.6) t -= W;
+            if (t < W)
+                while (t < s && flatRow(t)) t += W;
+            s = t;
+            t = e;
+            while (t + W <= N && misfitShare(t, t + W) < 0.6) t += W;
+            if (t + W > N)
+                while (t > e && flatRow(t - W)) t -= W;
+            e = t;
+        }
+        {
+            const auto a0 = s, e0 = e;
+            std::int64_t bestS = INT64_MIN, bestE = INT64_MIN;
+            for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, a0 - row); t <= a0 + row && t < e0; ++t) {
+                const std::int64_t f = total(t, t + row) - total(t - row, t);
+                if (f > bestS) bestS = f, s = t;
+            }
+            for (std::ptrdiff_t t = std::max(s + 1, e0 - row); t <= e0 + row && t <= static_cast<std::ptrdiff_t>(n); ++t) {
+                const std::int64_t f = total(t - row, t) - total(t, t + row);
+                if (f > bestE) bestE = f, e = t;
+            }
+        }
         auto count = static_cast<std::size_t>(
             std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
         // A word of filler may happen to match the word a row below it; where the edges of

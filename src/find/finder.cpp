@@ -107,6 +107,27 @@ std::uint64_t endOf(const Candidate& c) {
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
 std::vector<Candidate> keepBest(std::vector<Ranked> all) {
+    // The same picture read from the other byte is about as regular, but rougher: of two
+    // readings of one stretch at one width, the smoother is the picture.
+    std::sort(all.begin(), all.end(), [](const Ranked& a, const Ranked& b) {
+        return a.candidate.address < b.candidate.address;
+    });
+    std::vector<bool> rival(all.size(), false);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            const Candidate &a = all[i].candidate, &b = all[j].candidate;
+            if (b.address >= endOf(a)) break;
+            if (a.width != b.width || ((a.address ^ b.address) & 1) == 0) continue;
+            const std::uint64_t overlap = std::min(endOf(a), endOf(b)) - b.address;
+            const std::uint64_t smaller = std::min(endOf(a) - a.address, endOf(b) - b.address);
+            if (overlap * 2 < smaller) continue;
+            (all[i].roughness <= all[j].roughness ? rival[j] : rival[i]) = true;
+        }
+    std::vector<Ranked> kept0;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (!rival[i]) kept0.push_back(std::move(all[i]));
+    all.swap(kept0);
+
     auto tier = [](const Ranked& r) { return std::lround(r.candidate.confidence * 20); };
     std::sort(all.begin(), all.end(), [&](const Ranked& a, const Ranked& b) {
         if (tier(a) != tier(b)) return tier(a) > tier(b);
@@ -134,7 +155,27 @@ std::vector<Candidate> keepBest(std::vector<Ranked> all) {
     std::sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) {
         return a.address != b.address ? a.address < b.address : a.width < b.width;
     });
-    return kept;
+    // Two parts of one picture, split where a row did not fit the next (a horizon, a line):
+    // same width, rows on one grid, at most two rows apart.
+    std::vector<Candidate> joined;
+    for (Candidate& c : kept) {
+        if (!joined.empty()) {
+            Candidate& p = joined.back();
+            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+            if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
+                c.address - endOf(p) <= 2 * row) {
+                const auto rows = static_cast<int>((endOf(c) - p.address) / row);
+                if (rows <= kMaxSide) {
+                    p.confidence = (p.confidence * p.height + c.confidence * c.height) /
+                                   (p.height + c.height);
+                    p.height = rows;
+                    continue;
+                }
+            }
+        }
+        joined.push_back(std::move(c));
+    }
+    return joined;
 }
 
 FindResult search(const Source& source, const FindOptions& options, const ProgressFn& progress) {
