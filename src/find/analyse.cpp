@@ -205,6 +205,7 @@ struct Segment {
     double quality;     // mean distance to the row below, as a share of unrelated distance
     double roughness;
     std::size_t fitBegin, fitEnd;  // the words that fit the word a row below them
+    double dip;  // distance to the word below over that to its neighbours
 };
 
 // Where rows really start, seen from the picture's left and right edges: the distance from a
@@ -258,7 +259,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         const int d = c.distance(lo + j, lo + j + w);
         const bool same = d == 0 && c.distance(lo + j, lo + j + 1) == 0;
         vd[j] = static_cast<std::uint8_t>(d);
-        score[j] = same ? 0 : tau4 - std::min(4 * d, 2 * tau4);
+        score[j] = same ? 0 : tau4 - std::min(4 * d, tau4 * 3 / 2);
         misfits[j + 1] = misfits[j] + (4 * d > tau4);
     }
     std::vector<std::int64_t> sum(n + 1, 0);
@@ -349,12 +350,12 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         const auto N = static_cast<std::ptrdiff_t>(n);
         {
             std::ptrdiff_t t = s;
-            while (t >= W && misfitShare(t - W, t) < 0.6) t -= W;
+            while (t >= W && misfitShare(t - W, t) < 0.5) t -= W;
             if (t < W)
                 while (t < s && flatRow(t)) t += W;
             s = t;
             t = e;
-            while (t + W <= N && misfitShare(t, t + W) < 0.6) t += W;
+            while (t + W <= N && misfitShare(t, t + W) < 0.5) t += W;
             if (t + W > N)
                 while (t > e && flatRow(t - W)) t -= W;
             e = t;
@@ -401,16 +402,17 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             const std::size_t at = lo + static_cast<std::size_t>(t);
             beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
         }
-        if (below > 0.9 * beside / 2) continue;
+        if (below > 0.97 * beside / 2) continue;
         out.push_back({first, std::min(hi, first + count * w),
                        below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
-                       lo + static_cast<std::size_t>(s), lo + static_cast<std::size_t>(e)});
+                       lo + static_cast<std::size_t>(s), lo + static_cast<std::size_t>(e),
+                       below / std::max(1.0, beside / 2)});
     }
     return out;
 }
 
-double confidenceFor(double quality, int width, int rows) {
-    double c = std::clamp((0.75 - quality) / 0.6, 0.0, 1.0);
+double confidenceFor(double quality, double dip, int width, int rows) {
+    double c = std::clamp(0.5 + (0.5 - quality) * 0.8 + (0.9 - dip), 0.0, 1.0);
     if (rows < 16) c *= 0.85 + 0.01 * rows;
     if (width < 16) c *= 0.9;
     return std::clamp(c, 0.0, 1.0);
@@ -459,7 +461,6 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         if (coveredWords(sp.lo, sp.hi) + leftover > sp.hi - sp.lo) continue;
         const WidthFit fit =
             searchWidth(c, sp.lo, std::min(n, sp.hi + kMaxSide), searchFrom, kMaxSide);
-        if (getenv("PIXVUE_DEBUG")) fprintf(stderr, "window %zu..%zu fit %d v %.2f u %.2f\n", sp.lo, sp.hi, fit.width, fit.vertical, fit.unrelated);
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;
         // Follow the rows past the window, further while a picture reaches the edge.
         std::size_t reach = kWindow;
@@ -490,10 +491,11 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                 std::span<const std::uint16_t>(words).subspan(seg.first, seg.last - seg.first));
             if (otherKind(part, partChannels) != nullptr) continue;
             covered.push_back({seg.first, seg.last});
-            const double conf = confidenceFor(seg.quality, fit.width, rows);
-            char reason[96];
-            std::snprintf(reason, sizeof reason, "rows alike at width %d (%.2f of unrelated)",
-                          fit.width, seg.quality);
+            const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
+            char reason[128];
+            std::snprintf(reason, sizeof reason,
+                          "rows alike at width %d: %.2f of unrelated, %.2f of beside",
+                          fit.width, seg.quality, seg.dip);
             // Taller than the viewer shows: one picture per 1024 rows.
             for (int top = 0; top < rows; top += kMaxSide) {
                 const int h = std::min(kMaxSide, rows - top);
@@ -503,8 +505,17 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             }
         }
         if (cursor > sp.lo && sp.hi > cursor + leftover) rest.push_back({cursor, sp.hi});
-        for (const Span& r : rest)
-            if (r.hi - r.lo < sp.hi - sp.lo) pending.push_back(r);
+        // In smaller windows, so that a small picture among larger ones (an icon bank beside a
+        // photograph) is most of the window it is searched in.
+        constexpr std::size_t kSmallWindow = 2048;
+        for (const Span& r : rest) {
+            if (r.hi - r.lo >= sp.hi - sp.lo) continue;
+            for (std::size_t a = r.lo; a < r.hi; a += kSmallWindow) {
+                const std::size_t b = r.hi - a < kSmallWindow + kSmallWindow / 2 ? r.hi : a + kSmallWindow;
+                if (b - a >= leftover) pending.push_back({a, b});
+                if (b == r.hi) break;
+            }
+        }
     }
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });
