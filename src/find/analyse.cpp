@@ -205,7 +205,7 @@ struct Segment {
     double quality;     // mean distance to the row below, as a share of unrelated distance
     double roughness;
     std::size_t fitBegin, fitEnd;  // the words that fit the word a row below them
-    double dip;  // distance to the word below over that to its neighbours
+    double dip;                    // distance to the word below over that to its neighbours
 };
 
 // Where rows really start, seen from the picture's left and right edges: the distance from a
@@ -252,9 +252,17 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // Each word scores how well it fits the word a row below, clipped so that one edge cannot
     // outweigh a row: positive where it fits, negative where it does not, 0 inside a run of
     // one value (filler of zeros, a flat background), which says nothing either way.
-    std::vector<std::int32_t> score(n);
-    std::vector<std::uint32_t> misfits(n + 1, 0);
-    std::vector<std::uint8_t> vd(n);
+    // Reused from call to call: a stretch is searched window by window.
+    thread_local std::vector<std::int32_t> score;
+    thread_local std::vector<std::uint32_t> misfits;
+    thread_local std::vector<std::uint8_t> vd;
+    thread_local std::vector<std::int64_t> sum;
+    score.resize(n);
+    misfits.resize(n + 1);
+    vd.resize(n);
+    sum.resize(n + 1);
+    misfits[0] = 0;
+    sum[0] = 0;
     for (std::size_t j = 0; j < n; ++j) {
         const int d = c.distance(lo + j, lo + j + w);
         const bool same = d == 0 && c.distance(lo + j, lo + j + 1) == 0;
@@ -262,29 +270,39 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         score[j] = same ? 0 : tau4 - std::min(4 * d, tau4 * 3 / 2);
         misfits[j + 1] = misfits[j] + (4 * d > tau4);
     }
-    std::vector<std::int64_t> sum(n + 1, 0);
     for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
     const std::size_t minPairs = (static_cast<std::size_t>(std::max(2, minHeight)) - 1) * w;
 
-    // The best-scoring stretches, best first, each taken out before the next is looked for.
+    // The stretches that score best, in one pass: a stretch ends where its running score
+    // falls to nothing, or two rows' worth of misfits below its best.
     struct Span {
         std::size_t a, b;
     };
-    std::vector<Span> todo{{0, n}}, found;
-    while (!todo.empty() && found.size() < 256) {
-        const Span sp = todo.back();
-        todo.pop_back();
+    std::vector<Span> found;
+    {
+        const std::int64_t drop = static_cast<std::int64_t>(std::max<std::size_t>(w, 16)) * tau4;
         std::int64_t run = 0, best = 0;
-        std::size_t start = sp.a, bestA = sp.a, bestB = sp.a;
-        for (std::size_t j = sp.a; j < sp.b; ++j) {
-            if (run <= 0) run = 0, start = j;
+        std::size_t start = 0, bestEnd = 0;
+        auto emit = [&] {
+            if (best > 0 && bestEnd - start + w >= minPairs) found.push_back({start, bestEnd});
+        };
+        for (std::size_t j = 0; j < n; ++j) {
             run += score[j];
-            if (run > best) best = run, bestA = start, bestB = j + 1;
+            if (run > best) {
+                best = run;
+                bestEnd = j + 1;
+            } else if (run <= 0 || best - run > drop) {
+                emit();
+                // Start again after the best end, where the fall began.
+                j = std::max(j, bestEnd);
+                if (best <= 0) j = std::max(j, start);
+                run = 0;
+                best = 0;
+                start = j + 1;
+                bestEnd = j + 1;
+            }
         }
-        if (best <= 0 || bestB - bestA + w < minPairs) continue;
-        found.push_back({bestA, bestB});
-        if (bestA > sp.a + minPairs / 2) todo.push_back({sp.a, bestA});
-        if (sp.b > bestB + minPairs / 2) todo.push_back({bestB, sp.b});
+        emit();
     }
     std::sort(found.begin(), found.end(), [](const Span& x, const Span& y) { return x.a < y.a; });
 
@@ -363,11 +381,13 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         {
             const auto a0 = s, e0 = e;
             std::int64_t bestS = INT64_MIN, bestE = INT64_MIN;
-            for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, a0 - row); t <= a0 + row && t < e0; ++t) {
+            for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, a0 - row); t <= a0 + row && t < e0;
+                 ++t) {
                 const std::int64_t f = total(t, t + row) - total(t - row, t);
                 if (f > bestS) bestS = f, s = t;
             }
-            for (std::ptrdiff_t t = std::max(s + 1, e0 - row); t <= e0 + row && t <= static_cast<std::ptrdiff_t>(n); ++t) {
+            for (std::ptrdiff_t t = std::max(s + 1, e0 - row);
+                 t <= e0 + row && t <= static_cast<std::ptrdiff_t>(n); ++t) {
                 const std::int64_t f = total(t - row, t) - total(t, t + row);
                 if (f > bestE) bestE = f, e = t;
             }
@@ -397,7 +417,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         // Smooth parts of a picture of another width fit any width about as well: the rows of
         // a picture of this width fit clearly better than at the neighbouring widths.
         double beside = 0;
-        const auto hiWord = static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
+        const auto hiWord =
+            static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
         for (std::ptrdiff_t t = s; t < std::min(e, hiWord); ++t) {
             const std::size_t at = lo + static_cast<std::size_t>(t);
             beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
@@ -455,6 +476,29 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         }
         return sum;
     };
+    auto accept = [&](const Segment& seg, const WidthFit& fit) {
+        const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
+        if (fit.width < minWidth || rows < minHeight) return;
+        if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) return;
+        const auto part = std::span(raw).subspan(seg.first, seg.last - seg.first);
+        const Channels partChannels(
+            std::span<const std::uint16_t>(words).subspan(seg.first, seg.last - seg.first));
+        // Looked at either way: the windows it spans are not searched again.
+        covered.push_back({seg.first, seg.last});
+        if (otherKind(part, partChannels) != nullptr) return;
+        const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
+        char reason[128];
+        std::snprintf(reason, sizeof reason,
+                      "rows alike at width %d: %.2f of unrelated, %.2f of beside", fit.width,
+                      seg.quality, seg.dip);
+        // Taller than the viewer shows: one picture per 1024 rows.
+        for (int top = 0; top < rows; top += kMaxSide) {
+            const int h = std::min(kMaxSide, rows - top);
+            if (h < minHeight) break;
+            found.push_back({seg.first + static_cast<std::size_t>(top) * fit.width, fit.width, h,
+                             conf, seg.roughness, reason});
+        }
+    };
     for (int round = 0; round < 4096 && !pending.empty(); ++round) {
         const Span sp = pending.back();
         pending.pop_back();
@@ -462,18 +506,29 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         const WidthFit fit =
             searchWidth(c, sp.lo, std::min(n, sp.hi + kMaxSide), searchFrom, kMaxSide);
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;
-        // Follow the rows past the window, further while a picture reaches the edge.
-        std::size_t reach = kWindow;
+        // Follow the rows past the window, further on the side where a picture that starts or
+        // ends in the window reaches the edge of what was looked at.
+        const std::size_t edge = static_cast<std::size_t>(fit.width) * 2;
+        std::size_t before = std::max<std::size_t>(sp.hi - sp.lo, 2 * edge), after = before;
+        std::size_t lo = 0, hi = 0;
         std::vector<Segment> segs;
         for (;;) {
-            const std::size_t lo = sp.lo > reach ? sp.lo - reach : 0;
-            const std::size_t hi = std::min(n, sp.hi + reach);
+            lo = sp.lo > before ? sp.lo - before : 0;
+            hi = std::min(n, sp.hi + after);
             segs = segmentsAt(c, lo, hi, fit, minHeight);
-            const std::size_t edge = static_cast<std::size_t>(fit.width) * 2;
-            const bool atEdge = !segs.empty() && ((lo > 0 && segs.front().first < lo + edge) ||
-                                                  (hi < n && segs.back().last + edge > hi));
-            if (!atEdge) break;
-            reach *= 2;
+            bool grow = false;
+            for (const Segment& seg : segs) {
+                if (seg.last <= sp.lo || seg.first >= sp.hi) continue;
+                if (lo > 0 && seg.first < lo + edge) before *= 2, grow = true;
+                if (hi < n && seg.last + edge > hi) after *= 2, grow = true;
+            }
+            if (!grow) break;
+        }
+        // Pictures found wholly beside the window are taken too, so their windows are spared.
+        for (const Segment& seg : segs) {
+            if (!(seg.last <= sp.lo || seg.first >= sp.hi)) continue;
+            if ((lo > 0 && seg.first < lo + edge) || (hi < n && seg.last + edge > hi)) continue;
+            accept(seg, fit);
         }
         // What this window holds besides the pictures found is searched again on its own, for
         // a picture of another width.
@@ -483,26 +538,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             if (seg.last <= sp.lo || seg.first >= sp.hi) continue;  // another window's
             if (seg.first > cursor + leftover) rest.push_back({cursor, seg.first});
             cursor = std::max(cursor, seg.last);
-            const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
-            if (fit.width < minWidth || rows < minHeight) continue;
-            if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) continue;
-            const auto part = std::span(raw).subspan(seg.first, seg.last - seg.first);
-            const Channels partChannels(
-                std::span<const std::uint16_t>(words).subspan(seg.first, seg.last - seg.first));
-            if (otherKind(part, partChannels) != nullptr) continue;
-            covered.push_back({seg.first, seg.last});
-            const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
-            char reason[128];
-            std::snprintf(reason, sizeof reason,
-                          "rows alike at width %d: %.2f of unrelated, %.2f of beside",
-                          fit.width, seg.quality, seg.dip);
-            // Taller than the viewer shows: one picture per 1024 rows.
-            for (int top = 0; top < rows; top += kMaxSide) {
-                const int h = std::min(kMaxSide, rows - top);
-                if (h < minHeight) break;
-                found.push_back({seg.first + static_cast<std::size_t>(top) * fit.width, fit.width,
-                                 h, conf, seg.roughness, reason});
-            }
+            accept(seg, fit);
         }
         if (cursor > sp.lo && sp.hi > cursor + leftover) rest.push_back({cursor, sp.hi});
         // In smaller windows, so that a small picture among larger ones (an icon bank beside a
@@ -511,7 +547,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         for (const Span& r : rest) {
             if (r.hi - r.lo >= sp.hi - sp.lo) continue;
             for (std::size_t a = r.lo; a < r.hi; a += kSmallWindow) {
-                const std::size_t b = r.hi - a < kSmallWindow + kSmallWindow / 2 ? r.hi : a + kSmallWindow;
+                const std::size_t b =
+                    r.hi - a < kSmallWindow + kSmallWindow / 2 ? r.hi : a + kSmallWindow;
                 if (b - a >= leftover) pending.push_back({a, b});
                 if (b == r.hi) break;
             }
