@@ -369,14 +369,20 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         {
             std::ptrdiff_t t = s;
             while (t >= W && misfitShare(t - W, t) < 0.5) t -= W;
-            if (t < W)
-                while (t < s && flatRow(t)) t += W;
-            s = t;
+            // A flat band longer than what it borders is a run of filler, not a margin.
+            std::ptrdiff_t flatTop = 0;
+            while (t + flatTop * W < e && flatRow(t + flatTop * W)) ++flatTop;
+            if (t < W || flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
+                t += flatTop * W;
+            s = std::min(t, s);
+            if (t > s) s = t;
             t = e;
             while (t + W <= N && misfitShare(t, t + W) < 0.5) t += W;
-            if (t + W > N)
-                while (t > e && flatRow(t - W)) t -= W;
-            e = t;
+            std::ptrdiff_t flatEnd = 0;
+            while (t - (flatEnd + 1) * W > s && flatRow(t - (flatEnd + 1) * W)) ++flatEnd;
+            if (t + W > N || flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4))
+                t -= flatEnd * W;
+            e = std::max(t, s + W);
         }
         {
             const auto a0 = s, e0 = e;

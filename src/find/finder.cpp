@@ -166,8 +166,8 @@ std::vector<Candidate> keepBest(std::vector<Ranked> all) {
                 c.address - endOf(p) <= 2 * row) {
                 const auto rows = static_cast<int>((endOf(c) - p.address) / row);
                 if (rows <= kMaxSide) {
-                    p.confidence = (p.confidence * p.height + c.confidence * c.height) /
-                                   (p.height + c.height);
+                    p.confidence =
+                        (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
                     p.height = rows;
                     continue;
                 }
