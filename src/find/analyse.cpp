@@ -127,12 +127,12 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
         const double right = better[w + 1];
         return better[w] / std::max(0.05, (left + right) / 2);
     };
+    // Both count: how close the rows are, and how much closer than beside.
+    auto merit = [&](int w) { return better[w] * dip(w); };
     int best = 0;
     for (int w = minWidth; w <= maxWidth; ++w) {
-        if (better[w] > 0.7 * unrelated || maxWidth == minWidth) continue;
-        if (best == 0 || dip(w) < dip(best) - 1e-9 ||
-            (dip(w) < dip(best) + 1e-9 && better[w] < better[best]))
-            best = w;
+        if (better[w] > 0.7 * unrelated) continue;
+        if (best == 0 || merit(w) < merit(best)) best = w;
     }
     if (best == 0) return fit;
     // A picture also matches itself two or three rows down; take the narrowest width that
@@ -192,6 +192,20 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         }
     }
     if (jumps >= 16 && carries * 10 >= jumps * 3) return "sampled wave";
+    // The same for samples a byte over: words that straddle two samples.
+    carries = jumps = 0;
+    for (std::size_t at : runs) {
+        for (std::size_t i = at; i < at + kRun && i + 2 < n; ++i) {
+            const auto a = static_cast<std::uint16_t>(raw[i] >> 8 | (raw[i + 1] & 0xFF) << 8);
+            const auto b = static_cast<std::uint16_t>(raw[i + 1] >> 8 | (raw[i + 2] & 0xFF) << 8);
+            const int step = static_cast<std::int16_t>(static_cast<std::uint16_t>(b - a));
+            if (colourDistance(a & 0x7FFF, b & 0x7FFF) >= 20) {
+                ++jumps;
+                if (std::abs(step) < 64) ++carries;
+            }
+        }
+    }
+    if (jumps >= 16 && carries * 10 >= jumps * 3) return "sampled wave, a byte over";
     if (smooth565 < 0.7 * smooth555) return "16-bit colour of another layout";
     if (counted >= 64 && mirrored * 4 >= counted) return "indexed pixels";
     return nullptr;
@@ -206,6 +220,7 @@ struct Segment {
     double roughness;
     std::size_t fitBegin, fitEnd;  // the words that fit the word a row below them
     double dip;                    // distance to the word below over that to its neighbours
+    double repeat;                 // distance to the word below over that to the next word
 };
 
 // Where rows really start, seen from the picture's left and right edges: the distance from a
@@ -433,7 +448,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         out.push_back({first, std::min(hi, first + count * w),
                        below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
                        lo + static_cast<std::size_t>(s), lo + static_cast<std::size_t>(e),
-                       below / std::max(1.0, beside / 2)});
+                       below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
     }
     return out;
 }
@@ -492,6 +507,9 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // Looked at either way: the windows it spans are not searched again.
         covered.push_back({seg.first, seg.last});
         if (otherKind(part, partChannels) != nullptr) return;
+        // Rows that repeat each other though neighbours differ: a tone, or another periodic
+        // signal, whose period was taken for a width.
+        if (seg.repeat < 0.15 && seg.roughness > 4) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
         std::snprintf(reason, sizeof reason,

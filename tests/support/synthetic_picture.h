@@ -23,13 +23,19 @@ inline std::vector<std::uint8_t> syntheticPicture(int width, int height, std::ui
         double x, y, r, c[3];
     };
     std::vector<Blob> blobs(5);
-    for (auto& b : blobs) b = {u(rng) * width, u(rng) * height, (0.2 + u(rng)) * (width + height) / 3,
-                               {u(rng) * 31, u(rng) * 31, u(rng) * 31}};
+    for (auto& b : blobs)
+        b = {u(rng) * width,
+             u(rng) * height,
+             (0.2 + u(rng)) * (width + height) / 3,
+             {u(rng) * 31, u(rng) * 31, u(rng) * 31}};
     const double base[3] = {u(rng) * 31, u(rng) * 31, u(rng) * 31};
     const double tilt = u(rng) * 2 - 1;
     const int bx = static_cast<int>(u(rng) * width), by = static_cast<int>(u(rng) * height);
     const int bw = width / 4 + 1, bh = height / 4 + 1;
     const double box[3] = {u(rng) * 31, u(rng) * 31, u(rng) * 31};
+    const int gw = width / 3 + 2, gh = height / 3 + 2;
+    std::vector<double> grain(static_cast<std::size_t>(gw) * gh);
+    for (auto& g : grain) g = (u(rng) - 0.5) * 8;
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(width) * height * 2);
     for (int y = 0; y < height; ++y)
@@ -43,9 +49,16 @@ inline std::vector<std::uint8_t> syntheticPicture(int width, int height, std::ui
             }
             if (x >= bx && x < bx + bw && y >= by && y < by + bh)
                 for (int k = 0; k < 3; ++k) c[k] = box[k];
+            // Fine detail, as every real picture has: random bumps about three pixels across.
+            const double gx = x / 3.0, gy = y / 3.0;
+            const int ix = static_cast<int>(gx), iy = static_cast<int>(gy);
+            const double fx = gx - ix, fy = gy - iy;
+            auto at = [&](int i, int j) { return grain[static_cast<std::size_t>(j * gw + i)]; };
+            const double detail = (at(ix, iy) * (1 - fx) + at(ix + 1, iy) * fx) * (1 - fy) +
+                                  (at(ix, iy + 1) * (1 - fx) + at(ix + 1, iy + 1) * fx) * fy;
             int v[3];
             for (int k = 0; k < 3; ++k)
-                v[k] = std::clamp(static_cast<int>(c[k] + (u(rng) - 0.5) * 2), 0, 31);
+                v[k] = std::clamp(static_cast<int>(c[k] + detail + (u(rng) - 0.5) * 2), 0, 31);
             unsigned word = static_cast<unsigned>(v[0] | v[1] << 5 | v[2] << 10);
             if (bit15 == Bit15::Set || (bit15 == Bit15::Random && (rng() & 1))) word |= 0x8000u;
             out.push_back(static_cast<std::uint8_t>(word & 0xFF));
@@ -65,7 +78,8 @@ inline std::vector<std::uint8_t> randomBytes(std::size_t n, std::uint32_t seed) 
 inline std::vector<std::uint8_t> toneSamples(std::size_t samples, double period, double amplitude) {
     std::vector<std::uint8_t> out;
     for (std::size_t i = 0; i < samples; ++i) {
-        const auto s = static_cast<std::int16_t>(std::lround(amplitude * std::sin(6.283185307 * i / period)));
+        const auto s =
+            static_cast<std::int16_t>(std::lround(amplitude * std::sin(6.283185307 * i / period)));
         out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) & 0xFF));
         out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
     }

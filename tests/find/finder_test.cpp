@@ -1,0 +1,210 @@
+// The finder's primitives on small made-up cases, and the whole search on made-up files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "find/analyse.h"
+#include "find/finder.h"
+#include "find/screen.h"
+#include "support/synthetic_picture.h"
+#include "support/temp_file.h"
+
+namespace pixvue::find {
+namespace {
+
+using testing::Bit15;
+using testing::randomBytes;
+using testing::syntheticPicture;
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<std::uint16_t> wordsOf(const Bytes& bytes) {
+    std::vector<std::uint16_t> words(bytes.size() / 2);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return words;
+}
+
+std::vector<Candidate> find(const Bytes& bytes, int threads = 0) {
+    FindOptions options;
+    options.threads = threads;
+    return findInBytes(std::as_bytes(std::span(bytes)), options);
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST(Screen, CellClassesFromNeighbourCounts) {
+    struct Case {
+        int equal, close;
+        CellClass expected;
+    } cases[] = {
+        {64, 0, CellClass::Constant},  // one value throughout
+        {63, 0, CellClass::Smooth},    // a flat part of a picture with one edge
+        {20, 20, CellClass::Smooth},  {0, 30, CellClass::Smooth},
+        {0, 10, CellClass::Rough},  // random data has about one close pair in fifty
+        {5, 5, CellClass::Rough},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(classifyCell(c.equal, c.close), c.expected) << c.equal << " " << c.close;
+}
+
+TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
+    RegionBuilder builder;
+    for (int k = 0; k < 40; ++k) builder.push(CellClass::Rough);
+    for (int k = 0; k < 10; ++k) builder.push(CellClass::Smooth);
+    for (int k = 0; k < 20; ++k) builder.push(CellClass::Rough);
+    builder.finish(100 * kCellWords);
+    const auto regions = builder.take();
+    ASSERT_EQ(regions.size(), 1u);
+    EXPECT_LE(regions[0].begin, 40 * kCellWords);
+    EXPECT_GE(regions[0].end, 50 * kCellWords);
+    EXPECT_LT(regions[0].end, 60 * kCellWords);
+}
+
+class WidthSearch : public ::testing::TestWithParam<int> {};
+
+TEST_P(WidthSearch, FindsTheExactWidthNotAMultiple) {
+    const int width = GetParam();
+    const auto words = wordsOf(syntheticPicture(width, std::max(24, 8192 / width), 7u + width));
+    std::vector<std::uint16_t> masked(words);
+    for (auto& w : masked) w &= 0x7FFF;
+    const Channels c(masked);
+    EXPECT_EQ(searchWidth(c, 0, c.size(), 8, 1024).width, width);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, WidthSearch, ::testing::Values(8, 13, 31, 64, 97, 255, 640));
+
+TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
+    // 32-bit pixels: two words a pixel, alike two words on, not one.
+    Bytes rgb32;
+    for (int i = 0; i < 4096; ++i)
+        for (std::uint8_t b :
+             {std::uint8_t(i / 40), std::uint8_t(100), std::uint8_t(i % 200), std::uint8_t(255)})
+            rgb32.push_back(b);
+    // Stereo: left and right samples alternate.
+    Bytes stereo;
+    const Bytes tone = testing::toneSamples(8192, 73.3, 3000);
+    for (std::size_t i = 0; i + 1 < tone.size(); i += 2)
+        for (int channel = 0; channel < 2; ++channel) {
+            stereo.push_back(tone[i]);
+            stereo.push_back(static_cast<std::uint8_t>(tone[i + 1] ^ (channel ? 0x40 : 0)));
+        }
+    for (const Bytes* data : std::array<const Bytes*, 2>{&rgb32, &stereo}) {
+        const auto words = wordsOf(*data);
+        std::vector<std::uint16_t> masked(words);
+        for (auto& w : masked) w &= 0x7FFF;
+        EXPECT_NE(otherKind(words, Channels(masked)), nullptr);
+    }
+    const auto words = wordsOf(syntheticPicture(100, 80, 3));
+    EXPECT_EQ(otherKind(words, Channels(words)), nullptr);
+}
+
+// A picture at a known place in random filler, read as the viewer would: address, width and
+// height are what matter, whatever bit 15 holds.
+TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
+    struct Case {
+        std::size_t before;
+        int width, height;
+        Bit15 bit15;
+    } cases[] = {
+        {5000, 120, 90, Bit15::Clear}, {5001, 120, 90, Bit15::Set}, {7777, 61, 140, Bit15::Random},
+        {4096, 300, 40, Bit15::Clear}, {6001, 24, 200, Bit15::Set},
+    };
+    for (const Case& c : cases) {
+        const Bytes file =
+            concat({randomBytes(c.before, 1), syntheticPicture(c.width, c.height, 11, c.bit15),
+                    randomBytes(6000, 2)});
+        const auto found = find(file);
+        bool hit = false;
+        for (const Candidate& f : found)
+            hit |=
+                f.address == c.before && f.width == c.width && std::abs(f.height - c.height) <= 2;
+        EXPECT_TRUE(hit) << c.before << " " << c.width << "x" << c.height;
+        for (const Candidate& f : found) {
+            EXPECT_GE(f.confidence, 0.5);
+            EXPECT_LE(f.address + 2ull * f.width * f.height, file.size());
+        }
+    }
+}
+
+TEST(Finder, NothingInConstantRandomOrTonalData) {
+    const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
+    for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
+    EXPECT_TRUE(find(randomBytes(1 << 20, 5)).empty());
+    for (const double amplitude : {300.0, 3000.0, 12000.0})
+        EXPECT_TRUE(find(testing::toneSamples(1 << 19, 73.3, amplitude)).empty()) << amplitude;
+}
+
+TEST(Finder, SameCandidatesWhateverTheThreads) {
+    const Bytes file =
+        concat({randomBytes(9000, 3), syntheticPicture(200, 120, 4), randomBytes(3001, 4),
+                syntheticPicture(45, 60, 5, Bit15::Random), randomBytes(5000, 6)});
+    EXPECT_EQ(find(file, 1), find(file, 2));
+    EXPECT_EQ(find(file, 1), find(file, 5));
+}
+
+TEST(Finder, FilesThatCannotBeReadOrHoldNothing) {
+    testing::TempDir dir;
+    EXPECT_FALSE(findPictures((dir.path() / "missing").string(), {}).readable);
+    EXPECT_FALSE(findPictures(dir.path().string(), {}).readable);
+    const std::string fifo = (dir.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(findPictures(fifo, {}).readable);
+    EXPECT_FALSE(findPictures("/dev/zero", {}).readable);
+    for (const Bytes& bytes : {Bytes{}, Bytes{0x41}}) {
+        const auto result = findPictures(dir.write("small", bytes), {});
+        EXPECT_TRUE(result.readable);
+        EXPECT_TRUE(result.candidates.empty());
+    }
+    // A sparse file past 4 GiB reads as zeros: nothing, and the progress reaches its end.
+    const std::string sparse = (dir.path() / "sparse").string();
+    { std::ofstream(sparse) << ""; }
+    ASSERT_EQ(::truncate(sparse.c_str(), 5'000'000'000LL), 0);
+    std::uint64_t last = 0;
+    const auto result = findPictures(sparse, {}, [&](const Progress& p) {
+        last = p.bytesDone;
+        return true;
+    });
+    EXPECT_TRUE(result.candidates.empty());
+    EXPECT_EQ(last, 5'000'000'000ull);
+}
+
+TEST(Finder, CancelStopsTheSearch) {
+    const Bytes file = concat({randomBytes(9 << 20, 8)});
+    testing::TempDir dir;
+    int calls = 0;
+    const auto result = findPictures(dir.write("big", file), {}, [&](const Progress&) {
+        ++calls;
+        return false;
+    });
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(Listing, MostConfidentWithinTheAddressLimitInFileOrder) {
+    std::vector<Candidate> all;
+    for (int i = 0; i < 200; ++i)
+        all.push_back({static_cast<std::uint64_t>(i) * 1000, 16, 16, (i % 10) / 10.0, ""});
+    all.push_back({kMaxBookmarkAddress + 2, 16, 16, 1.0, ""});
+    const auto listed = listedCandidates(all);
+    ASSERT_EQ(listed.size(), kMaxListed);
+    for (std::size_t i = 1; i < listed.size(); ++i)
+        EXPECT_LT(listed[i - 1].address, listed[i].address);
+    for (const Candidate& c : listed) {
+        EXPECT_GE(c.confidence, 0.3);
+        EXPECT_LE(c.address, kMaxBookmarkAddress);
+    }
+    EXPECT_EQ(bookmarkName(3, {0, 265, 166, 0.934, ""}), "Picture 3 265 x 166 (0.93)");
+}
+
+}  // namespace
+}  // namespace pixvue::find
