@@ -3,8 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,5 +44,39 @@ inline bool initializeWithDefaults(int& argc, char**& argv) {
     benchmark::Initialize(&argc, argv);
     return !benchmark::ReportUnrecognizedArguments(argc, argv);
 }
+
+// The console table, plus every benchmark's items per second kept for the ratios: the median
+// aggregate when there are repetitions, else the median of the single runs.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const auto rate = run.counters.find("items_per_second");
+            if (run.error_occurred || rate == run.counters.end()) continue;
+            const std::string name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                medians_[name] = rate->second.value;
+            else if (run.run_type == Run::RT_Iteration)
+                singles_[name].push_back(rate->second.value);
+        }
+    }
+
+    double itemsPerSecond(const std::string& name) const {
+        if (const auto m = medians_.find(name); m != medians_.end()) return m->second;
+        const auto s = singles_.find(name);
+        if (s == singles_.end() || s->second.empty()) return 0;
+        std::vector<double> v = s->second;
+        std::sort(v.begin(), v.end());
+        const std::size_t n = v.size();
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+
+  private:
+    std::map<std::string, double> medians_;
+    std::map<std::string, std::vector<double>> singles_;
+};
 
 }  // namespace pixvue::bench

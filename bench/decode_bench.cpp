@@ -110,40 +110,6 @@ BENCHMARK(plainLoop)->Name("decode/plain_loop")->UseRealTime();
 BENCHMARK(libswscale)->Name("decode/libswscale")->UseRealTime();
 BENCHMARK(memcpy4MiB)->Name("memcpy_4MiB")->UseRealTime();
 
-// The console table, plus every benchmark's pixels per second kept for the ratios: the median
-// aggregate when there are repetitions, else the median of the single runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto rate = run.counters.find("items_per_second");
-            if (run.error_occurred || rate == run.counters.end()) continue;
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians_[name] = rate->second.value;
-            else if (run.run_type == Run::RT_Iteration)
-                singles_[name].push_back(rate->second.value);
-        }
-    }
-
-    double pixelsPerSecond(const std::string& name) const {
-        if (const auto m = medians_.find(name); m != medians_.end()) return m->second;
-        const auto s = singles_.find(name);
-        if (s == singles_.end() || s->second.empty()) return 0;
-        std::vector<double> v = s->second;
-        std::sort(v.begin(), v.end());
-        const std::size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    }
-
-  private:
-    std::map<std::string, double> medians_;
-    std::map<std::string, std::vector<double>> singles_;
-};
-
 // Our decode must give exactly the plain loop's pixels before its speed means anything.
 bool oursMatchesPlainLoop() {
     auto fast = std::make_unique<PictureSurface>();
@@ -154,8 +120,8 @@ bool oursMatchesPlainLoop() {
 }
 
 void printRatio(const RatioReporter& reporter, const char* label, const std::string& other) {
-    const double oursRate = reporter.pixelsPerSecond("decode/ours");
-    const double otherRate = reporter.pixelsPerSecond(other);
+    const double oursRate = reporter.itemsPerSecond("decode/ours");
+    const double otherRate = reporter.itemsPerSecond(other);
     std::cout << label << ": ";
     if (oursRate > 0 && otherRate > 0)
         std::cout << oursRate / otherRate << "\n";
