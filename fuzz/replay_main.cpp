@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
         for (const auto& entry : fs::directory_iterator(argv[i], error))
             if (entry.is_regular_file()) seeds.push_back(entry.path());
         if (error) {
-            std::fprintf(stderr, "cannot read the corpus %s: %s\n", argv[i], error.message().c_str());
+            std::fprintf(stderr, "cannot read the corpus %s: %s\n", argv[i],
+                         error.message().c_str());
             return 1;
         }
     }
