@@ -1,5 +1,6 @@
-// The block loader against the plain per-pixel loader: same file, same request, same surface
-// before, same surface after, everywhere (what lies outside the picture included).
+// The block loader against the plain per-pixel loader (support/reference_loader.h): same file,
+// same request, same surface before, same surface after, everywhere (what lies outside the
+// picture included), and each row already complete when the loader reports it.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -66,6 +67,12 @@ struct Case {
 // Where the picture meets the end of the file is where a block read can go wrong.
 const Case kCases[] = {
     {"whole file 320x240", 2 * 320 * 240, 320, 240, 0},
+    {"file 7 bytes longer than the picture", 2 * 320 * 240 + 7, 320, 240, 0},
+    {"file one word short", 2 * 320 * 240 - 2, 320, 240, 0},
+    {"file one byte short", 2 * 320 * 240 - 1, 320, 240, 0},
+    {"three byte file under a large picture", 3, 320, 240, 0},
+    {"one byte file under a large picture", 1, 320, 240, 0},
+    {"empty file under a large picture", 0, 320, 240, 0},
     {"one pixel", 2, 1, 1, 0},
     {"one trailing byte replaces only the low byte", 3, 2, 1, 0},
     {"single byte file", 1, 1, 1, 0},
@@ -73,10 +80,27 @@ const Case kCases[] = {
     {"address at the end", 100, 8, 8, 100},
     {"address past the end", 100, 8, 8, 5000},
     {"odd address, runs past the end", 1001, 17, 40, 333},
+    {"odd address inside the file", 5000, 17, 13, 1},
+    {"one byte left at the address", 5000, 17, 13, 4999},
+    {"address just past a longer file", 5000, 17, 13, 5000},
+    {"largest address on a longer file", 5000, 17, 13, kMaxAddress},
     {"even length, runs past the end mid-row", 1000, 33, 20, 2},
     {"file ends at a row boundary", 2 * 16 * 5, 16, 9, 0},
     {"file ends one byte into a row", 2 * 16 * 5 + 1, 16, 9, 0},
+    // Files that end at, or one byte either side of, multiples of 64 KiB and 4 KiB, so a loader
+    // that reads in blocks carries the last word over from one block to the next.
+    {"64 KiB file", 65536, 1024, 80, 0},
+    {"64 KiB file, odd address", 65536, 1000, 90, 1},
+    {"64 KiB and a byte", 65537, 1024, 80, 0},
+    {"64 KiB and a byte, odd address", 65537, 1000, 90, 1},
+    {"64 KiB less a byte", 65535, 1024, 80, 0},
+    {"64 KiB less a byte, odd address", 65535, 1000, 90, 1},
+    {"128 KiB and a byte", 131072 + 1, 1024, 80, 0},
+    {"128 KiB and a byte, odd address", 131072 + 1, 1000, 90, 1},
+    {"12 KiB and a byte", 4096 * 3 + 1, 1024, 80, 0},
+    {"12 KiB and a byte, odd address", 4096 * 3 + 1, 1000, 90, 1},
     {"full surface on a short file", 12345, 1024, 1024, 7},
+    {"full surface on a file one byte short", 2 * 1024 * 1024 - 1, 1024, 1024, 0},
     {"full surface on a long file", 2 * 1024 * 1024 + 9, 1024, 1024, 9},
     {"one wide row", 4096, 1024, 1, 1},
     {"one tall column", 4096, 1, 1024, 3},
@@ -107,7 +131,12 @@ TEST_P(BlockLoader, MatchesThePerPixelLoad) {
     ASSERT_TRUE(block.open(file.path()));
     std::vector<std::byte> scratch;
     std::vector<int> rows;
-    readPicture(block, fields, actual, scratch, [&rows](int row) { rows.push_back(row); });
+    // Each row is complete when the loader reports it (the title shows progress row by row).
+    readPicture(block, fields, actual, scratch, [&](int row) {
+        rows.push_back(row);
+        for (int x = 0; x < c.width; ++x)
+            ASSERT_EQ(actual.pixel(x, row), expected.pixel(x, row)) << "row " << row << " x " << x;
+    });
 
     for (int y = 0; y < PictureSurface::kSide; ++y)
         for (int x = 0; x < PictureSurface::kSide; ++x)
