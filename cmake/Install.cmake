@@ -8,13 +8,9 @@ set(PIXVUE_APP_ID org.pixvue.Pixvue)
 set(PIXVUE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(PIXVUE_ICON_SIZES 16 32 48 64 128 256)
 
-# pixvue-scan comes with its man page and completion once it is part of the build.
-set(PIXVUE_PROGRAMS pixvue pixvue-export)
-if(TARGET pixvue-scan)
-  list(APPEND PIXVUE_PROGRAMS pixvue-scan)
-endif()
-set(PIXVUE_TOOLS ${PIXVUE_PROGRAMS})
-list(REMOVE_ITEM PIXVUE_TOOLS pixvue)
+# The viewer, and the command-line tools with their bash completion.
+set(PIXVUE_TOOLS pixvue-export pixvue-scan)
+set(PIXVUE_PROGRAMS pixvue ${PIXVUE_TOOLS})
 
 install(TARGETS ${PIXVUE_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

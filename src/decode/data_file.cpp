@@ -37,18 +37,36 @@ void DataFile::seek(std::int64_t offset) {
 }
 
 std::size_t DataFile::read(std::span<std::byte> out) {
+    bool failed = false;
+    const std::size_t done = readFrom(position_, out, failed);
+    position_ += static_cast<std::int64_t>(done);
+    if (failed) readFailed_ = true;
+    return done;
+}
+
+std::size_t DataFile::readAt(std::int64_t offset, std::span<std::byte> out) const {
+    bool failed = false;
+    return readFrom(offset < 0 ? 0 : offset, out, failed);
+}
+
+std::size_t DataFile::readFrom(std::int64_t offset, std::span<std::byte> out, bool& failed) const {
     if (fd_ < 0) return 0;
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n =
-            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position_));
+        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) readFailed_ = true;
+        if (n < 0) failed = true;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
-        position_ += n;
     }
     return done;
+}
+
+std::int64_t DataFile::size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+    return static_cast<std::int64_t>(st.st_size);
 }
 
 }  // namespace pixvue

@@ -29,10 +29,19 @@ class DataFile {
     // Zero when the file is not open, at its end, or on a read error.
     std::size_t read(std::span<std::byte> out);
 
+    // Reads up to `out.size()` bytes at `offset` without moving the position, so several
+    // threads may read one file at once; returns how many arrived.
+    std::size_t readAt(std::int64_t offset, std::span<std::byte> out) const;
+
+    // The file's size in bytes, 0 when it is not open.
+    std::int64_t size() const;
+
     // True once a read failed for another reason than the end of the file.
     bool readFailed() const { return readFailed_; }
 
   private:
+    std::size_t readFrom(std::int64_t offset, std::span<std::byte> out, bool& failed) const;
+
     int fd_ = -1;
     std::int64_t position_ = 0;
     bool readFailed_ = false;

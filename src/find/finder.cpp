@@ -1,24 +1,224 @@
 #include "finder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "decode/data_file.h"
+#include "find/analyse.h"
+#include "find/screen.h"
 
 namespace pixvue::find {
+namespace {
 
-FindResult findPictures(const std::string& path, const FindOptions& options,
-                        const ProgressFn& progress) {
+// Blocks read in turn; a multiple of the cell size.
+constexpr std::size_t kBlockBytes = 4 << 20;
+// A stretch is analysed at most this many words at once; longer ones in overlapping pieces,
+// each overlap as long as the largest picture, so every picture lies whole in one piece.
+constexpr std::uint64_t kPieceWords = 1280 * 1024;
+constexpr std::uint64_t kPieceStep = kPieceWords - 1024 * 1024;
+
+class Source {
+  public:
+    virtual ~Source() = default;
+    virtual std::uint64_t size() const = 0;
+    virtual std::size_t readAt(std::uint64_t offset, std::span<std::byte> out) const = 0;
+};
+
+class FileSource final : public Source {
+  public:
+    explicit FileSource(const DataFile& file) : file_(file) {}
+    std::uint64_t size() const override { return static_cast<std::uint64_t>(file_.size()); }
+    std::size_t readAt(std::uint64_t offset, std::span<std::byte> out) const override {
+        return file_.readAt(static_cast<std::int64_t>(offset), out);
+    }
+
+  private:
+    const DataFile& file_;
+};
+
+class MemorySource final : public Source {
+  public:
+    explicit MemorySource(std::span<const std::byte> bytes) : bytes_(bytes) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    std::size_t readAt(std::uint64_t offset, std::span<std::byte> out) const override {
+        if (offset >= bytes_.size()) return 0;
+        const std::size_t n = std::min<std::size_t>(out.size(), bytes_.size() - offset);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), n, out.begin());
+        return n;
+    }
+
+  private:
+    std::span<const std::byte> bytes_;
+};
+
+// Runs job(i, worker) for i in [0, count) on up to `threads` threads.
+template <class Job>
+void parallelFor(std::size_t count, int threads, Job job) {
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), count);
+    if (workers <= 1) {
+        for (std::size_t i = 0; i < count; ++i) job(i, 0);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto run = [&](std::size_t worker) {
+        for (std::size_t i = next++; i < count; i = next++) job(i, worker);
+    };
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < workers; ++t) pool.emplace_back(run, t);
+    run(0);
+    for (auto& t : pool) t.join();
+}
+
+struct Stretch {
+    int parity;
+    std::uint64_t begin, end;  // words of that parity's stream
+};
+
+struct Ranked {
+    Candidate candidate;
+    double roughness;
+};
+
+std::vector<Ranked> analyse(const Source& source, const Stretch& s, const FindOptions& o,
+                            std::vector<std::byte>& bytes, std::vector<std::uint16_t>& words) {
+    const std::uint64_t offset = static_cast<std::uint64_t>(s.parity) + 2 * s.begin;
+    bytes.resize(static_cast<std::size_t>(2 * (s.end - s.begin)));
+    const std::size_t got = source.readAt(offset, bytes);
+    words.resize(got / 2);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
+                                              std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
+    std::vector<Ranked> out;
+    for (const Found& f : analyseStretch(words, o.minWidth, o.minHeight)) {
+        if (f.confidence < o.minConfidence) continue;
+        out.push_back(
+            {{offset + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
+    }
+    return out;
+}
+
+std::uint64_t endOf(const Candidate& c) {
+    return c.address +
+           2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
+}
+
+// One candidate per picture: where two overlap much, the more confident one stays, and of two
+// about as confident the smoother (the other is mostly the same bytes read a byte off).
+std::vector<Candidate> keepBest(std::vector<Ranked> all) {
+    auto tier = [](const Ranked& r) { return std::lround(r.candidate.confidence * 20); };
+    std::sort(all.begin(), all.end(), [&](const Ranked& a, const Ranked& b) {
+        if (tier(a) != tier(b)) return tier(a) > tier(b);
+        if (a.roughness != b.roughness) return a.roughness < b.roughness;
+        if (a.candidate.address != b.candidate.address)
+            return a.candidate.address < b.candidate.address;
+        return a.candidate.width < b.candidate.width;
+    });
+    std::vector<Candidate> kept;
+    for (const Ranked& r : all) {
+        const Candidate& c = r.candidate;
+        bool clash = false;
+        for (const Candidate& k : kept) {
+            const std::uint64_t lo = std::max(c.address, k.address);
+            const std::uint64_t hi = std::min(endOf(c), endOf(k));
+            if (hi <= lo) continue;
+            const std::uint64_t smaller = std::min(endOf(c) - c.address, endOf(k) - k.address);
+            if ((hi - lo) * 10 > smaller * 3) {
+                clash = true;
+                break;
+            }
+        }
+        if (!clash) kept.push_back(c);
+    }
+    std::sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) {
+        return a.address != b.address ? a.address < b.address : a.width < b.width;
+    });
+    return kept;
+}
+
+FindResult search(const Source& source, const FindOptions& options, const ProgressFn& progress) {
     FindResult result;
-    DataFile file;
-    result.readable = file.open(path);
-    (void)options;
-    (void)progress;
+    result.readable = true;
+    FindOptions o = options;
+    o.minWidth = std::clamp(o.minWidth, 1, kMaxSide);
+    o.minHeight = std::clamp(o.minHeight, 1, kMaxSide);
+    int threads = o.threads > 0 ? o.threads : static_cast<int>(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, 64);
+
+    const std::uint64_t size = source.size();
+    result.size = size;
+    std::vector<std::byte> block(kBlockBytes + 4);
+    std::vector<CellClass> cells[2];
+    RegionBuilder builders[2];
+    std::vector<std::vector<std::byte>> bytes(static_cast<std::size_t>(threads));
+    std::vector<std::vector<std::uint16_t>> words(static_cast<std::size_t>(threads));
+    std::vector<Ranked> all;
+
+    auto analyseClosed = [&] {
+        std::vector<Stretch> stretches;
+        for (int p = 0; p < 2; ++p)
+            for (const auto& r : builders[p].take()) {
+                const std::uint64_t limit = size > static_cast<std::uint64_t>(p)
+                                                ? (size - static_cast<std::uint64_t>(p)) / 2
+                                                : 0;
+                const std::uint64_t end = std::min(r.end, limit);
+                for (std::uint64_t b = r.begin; b < end; b += kPieceStep) {
+                    stretches.push_back({p, b, std::min(end, b + kPieceWords)});
+                    if (b + kPieceWords >= end) break;
+                }
+            }
+        std::vector<std::vector<Ranked>> found(stretches.size());
+        parallelFor(stretches.size(), threads, [&](std::size_t i, std::size_t worker) {
+            found[i] = analyse(source, stretches[i], o, bytes[worker], words[worker]);
+        });
+        for (auto& f : found) all.insert(all.end(), f.begin(), f.end());
+    };
+
+    for (std::uint64_t at = 0; at < size; at += kBlockBytes) {
+        const std::size_t got = source.readAt(at, block);
+        const std::span<const std::byte> data(block.data(), got);
+        parallelFor(2, threads, [&](std::size_t p, std::size_t) {
+            screenCells(data, static_cast<int>(p), cells[p]);
+        });
+        for (int p = 0; p < 2; ++p) {
+            // Only the cells this block owns; the bytes past it are only for the last pairs.
+            const std::size_t own = std::min(cells[p].size(), kBlockBytes / kCellBytes);
+            for (std::size_t k = 0; k < own; ++k) builders[p].push(cells[p][k]);
+        }
+        analyseClosed();
+        if (progress) {
+            const std::uint64_t done = std::min(size, at + kBlockBytes);
+            if (!progress({done, size, all.size()})) {
+                result.cancelled = true;
+                break;
+            }
+        }
+        if (got < kBlockBytes) break;
+    }
+    if (!result.cancelled) {
+        for (int p = 0; p < 2; ++p)
+            builders[p].finish(size > static_cast<std::uint64_t>(p) ? (size - p) / 2 : 0);
+        analyseClosed();
+    }
+    result.candidates = keepBest(std::move(all));
     return result;
 }
 
-std::vector<Candidate> findInBytes(std::span<const std::byte>, const FindOptions&, std::uint64_t) {
-    return {};
+}  // namespace
+
+FindResult findPictures(const std::string& path, const FindOptions& options,
+                        const ProgressFn& progress) {
+    DataFile file;
+    if (!file.open(path)) return {};
+    return search(FileSource(file), options, progress);
+}
+
+std::vector<Candidate> findInBytes(std::span<const std::byte> bytes, const FindOptions& options,
+                                   std::uint64_t base) {
+    auto found = search(MemorySource(bytes), options, {}).candidates;
+    for (Candidate& c : found) c.address += base;
+    return found;
 }
 
 std::string bookmarkName(std::size_t number, const Candidate& c) {

@@ -50,6 +50,7 @@ using ProgressFn = std::function<bool(const Progress&)>;
 struct FindResult {
     bool readable = false;  // false: the path is no ordinary readable file
     bool cancelled = false;
+    std::uint64_t size = 0;             // of the file, in bytes
     std::vector<Candidate> candidates;  // in address order
 };
 

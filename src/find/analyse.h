@@ -1,0 +1,54 @@
+// The costly half of the finder: given a stretch of words that screening marked, find the
+// pictures in it (width, first word, rows), or say why it holds none.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pixvue::find {
+
+// The three 5-bit channels of each word, apart, so distances sum over bytes.
+struct Channels {
+    std::vector<std::uint8_t> r, g, b;
+
+    explicit Channels(std::span<const std::uint16_t> words);
+    std::size_t size() const { return r.size(); }
+    int distance(std::size_t i, std::size_t j) const;
+};
+
+struct WidthFit {
+    int width = 0;          // 0: no width fits
+    double vertical = 0;    // mean distance to the word a row below, over the better-fitting half
+    double unrelated = 0;   // typical distance between words of the stretch that are not related
+    double horizontal = 0;  // mean distance to the next word
+};
+
+// The width in [minWidth, maxWidth] at which words look most like the word a row below them,
+// on a sample of words [lo, hi). Prefers a divisor of the best width that fits as well, so a
+// picture is never found twice or three times as wide as it is.
+WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minWidth, int maxWidth);
+
+// Why words that look smooth are some other kind of data (interleaved samples or channels,
+// audio, 16-bit colour of another layout, 8-bit or 4-bit indexed pixels), or null when they may
+// be 15-bit pixels. `raw` keeps bit 15.
+const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c);
+
+// A picture found in a stretch: its first word (from the stretch's start), width and rows.
+struct Found {
+    std::size_t first = 0;
+    int width = 0;
+    int rows = 0;
+    double confidence = 0;
+    // Mean distance to the neighbours right and below: between two readings of the same bytes
+    // (one byte apart), the true one is the smoother.
+    double roughness = 0;
+    std::string reason;
+};
+
+// Every picture in the stretch, in order. `raw` holds the words with bit 15.
+std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight);
+
+}  // namespace pixvue::find

@@ -1,0 +1,113 @@
+#include "screen.h"
+
+#include <algorithm>
+
+namespace pixvue::find {
+namespace {
+
+// Constant cells at a region's edges are kept only this far: beyond, they are filler.
+constexpr std::uint64_t kEdgeConstantCells = 16;
+// Inside a picture: a black band, or a stretch of noise such as foliage.
+constexpr std::uint64_t kInnerConstantCells = 256;
+constexpr std::uint64_t kInnerRoughCells = 8;
+// Cells added on both sides, so a picture's first and last words are inside its region even
+// where they share a cell with filler.
+constexpr std::uint64_t kMarginCells = 2;
+
+}  // namespace
+
+CellClass classifyCell(int equalPairs, int closePairs) {
+    constexpr int pairs = static_cast<int>(kCellWords);
+    // One value throughout: zero or 0xFF filler, or a flat part of a picture; a region may
+    // pass through it but never starts in it.
+    if (equalPairs == pairs) return CellClass::Constant;
+    if (equalPairs + closePairs >= pairs * 45 / 100) return CellClass::Smooth;
+    return CellClass::Rough;
+}
+
+std::size_t screenCells(std::span<const std::byte> bytes, int parity, std::vector<CellClass>& out) {
+    const std::size_t size = bytes.size();
+    const std::size_t p = static_cast<std::size_t>(parity);
+    if (size < p + kCellBytes + 2) return 0;
+    const std::size_t cells = (size - p - 2) / kCellBytes;
+    out.resize(cells);
+    const std::byte* base = bytes.data() + p;
+    for (std::size_t k = 0; k < cells; ++k) {
+        const std::byte* cell = base + k * kCellBytes;
+        int equal = 0;
+        int close = 0;
+        std::uint16_t previous = wordAt(cell);
+        for (std::size_t i = 1; i <= kCellWords; ++i) {
+            const std::uint16_t word = wordAt(cell + 2 * i);
+            const int d = colourDistance(previous, word);
+            equal += d == 0;
+            close += d != 0 && d <= kCloseDistance;
+            previous = word;
+        }
+        out[k] = classifyCell(equal, close);
+    }
+    return cells;
+}
+
+void RegionBuilder::push(CellClass cell) {
+    const std::uint64_t k = next_++;
+    if (!open_) {
+        if (cell == CellClass::Smooth) {
+            open_ = true;
+            first_ = k - std::min(constantRun_, kEdgeConstantCells);
+            lastSmooth_ = lastKept_ = k;
+            roughRun_ = 0;
+            constantRun_ = 0;
+        } else {
+            constantRun_ = cell == CellClass::Constant ? constantRun_ + 1 : 0;
+        }
+        return;
+    }
+    switch (cell) {
+        case CellClass::Smooth:
+            lastSmooth_ = lastKept_ = k;
+            roughRun_ = 0;
+            constantRun_ = 0;
+            break;
+        case CellClass::Constant:
+            lastKept_ = k;
+            roughRun_ = 0;
+            if (++constantRun_ > kInnerConstantCells) {
+                close(lastSmooth_ + kEdgeConstantCells);
+                constantRun_ = kInnerConstantCells;
+            }
+            break;
+        case CellClass::Rough:
+            constantRun_ = 0;
+            if (++roughRun_ > kInnerRoughCells) {
+                close(std::min(lastKept_, lastSmooth_ + kEdgeConstantCells));
+                roughRun_ = 0;
+            }
+            break;
+    }
+}
+
+void RegionBuilder::close(std::uint64_t lastCell) {
+    open_ = false;
+    const std::uint64_t begin = first_ > kMarginCells ? first_ - kMarginCells : 0;
+    const std::uint64_t end = lastCell + 1 + kMarginCells;
+    closed_.push_back({begin * kCellWords, std::min(end * kCellWords, totalWords_)});
+}
+
+void RegionBuilder::finish(std::uint64_t totalWords) {
+    totalWords_ = totalWords;
+    // The words after the last whole cell belong to the region that reaches them.
+    if (open_) {
+        open_ = false;
+        const std::uint64_t begin = first_ > kMarginCells ? first_ - kMarginCells : 0;
+        closed_.push_back({begin * kCellWords, totalWords});
+    }
+}
+
+std::vector<RegionBuilder::Range> RegionBuilder::take() {
+    std::vector<Range> taken;
+    taken.swap(closed_);
+    return taken;
+}
+
+}  // namespace pixvue::find
