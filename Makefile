@@ -9,8 +9,11 @@ FUZZ_SECONDS ?= 20
 JOBS       ?= $(shell nproc)
 # Warnings as errors: on in CI (.ci/run), off for users.
 PIXVUE_WERROR ?= OFF
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
-CMAKE_FLAGS := $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_WERROR=$(PIXVUE_WERROR)
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_WERROR=$(PIXVUE_WERROR)
+# Ninja for a new build folder when it is installed, looked up when the command runs (after the
+# package install that brings it); an existing folder keeps its generator.
+configure_in = cmake -S . -B $(1) $$([ -f $(1)/CMakeCache.txt ] || ! command -v ninja >/dev/null || \
+                 echo -G Ninja) $(CMAKE_FLAGS)
 
 .PHONY: all deps configure build run test bench bench-smoke asan fuzz package format format-check \
         clean
@@ -24,7 +27,7 @@ deps:
 # A new build folder leaves the tests out, so that configuring needs only what running needs;
 # `make test` turns them on, and the folder keeps them from then on.
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DBUILD_TESTING=OFF
+	$(call configure_in,$(BUILD)) -DBUILD_TESTING=OFF
 
 configure: $(BUILD)/CMakeCache.txt
 
@@ -40,7 +43,7 @@ run:
 
 test:
 	@bash tools/install-deps.sh run test
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DBUILD_TESTING=ON
+	$(call configure_in,$(BUILD)) -DBUILD_TESTING=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -67,7 +70,7 @@ package:
 BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory
 bench:
 	@bash tools/install-deps.sh run bench
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPIXVUE_BUILD_BENCH=ON
+	$(call configure_in,$(BUILD)) -DPIXVUE_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app
 	tools/bench-xvfb.sh $(BUILD)
@@ -77,7 +80,7 @@ bench:
 # One quick pass of every benchmark, to see that they run; the times mean nothing.
 bench-smoke:
 	@bash tools/install-deps.sh run bench
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPIXVUE_BUILD_BENCH=ON
+	$(call configure_in,$(BUILD)) -DPIXVUE_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app --benchmark_min_time=0.01 --benchmark_repetitions=1
 	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
@@ -87,7 +90,7 @@ bench-smoke:
 # strndup allows but the interceptor reports when a test talks to a real X server.
 asan:
 	@bash tools/install-deps.sh run test
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DPIXVUE_SANITIZE=ON -DBUILD_TESTING=ON \
+	$(call configure_in,$(ASAN_BUILD)) -DPIXVUE_SANITIZE=ON -DBUILD_TESTING=ON \
 	  -DPIXVUE_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0 \
@@ -98,6 +101,6 @@ asan:
 # The libFuzzer targets (clang++), each for FUZZ_SECONDS seconds, in $(FUZZ_BUILD)/.
 fuzz:
 	@bash tools/install-deps.sh run fuzz
-	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DPIXVUE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+	$(call configure_in,$(FUZZ_BUILD)) -DPIXVUE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -3,12 +3,7 @@
 // picture included), and each row already complete when the loader reports it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <random>
 #include <string>
@@ -18,33 +13,15 @@
 #include "decode/loader.h"
 #include "decode/picture_surface.h"
 #include "support/reference_loader.h"
+#include "support/temp_file.h"
 
 namespace pixvue {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempFile {
-  public:
-    explicit TempFile(const std::vector<std::byte>& bytes) {
-        path_ = fs::temp_directory_path() /
-                ("pixvue-block-" + std::to_string(::getpid()) + "-" + std::to_string(next_++));
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    ~TempFile() { fs::remove(path_); }
-    std::string path() const { return path_.string(); }
-
-  private:
-    static inline int next_ = 0;
-    fs::path path_;
-};
-
-std::vector<std::byte> randomBytes(std::size_t count, unsigned seed) {
+std::vector<std::uint8_t> randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 rng(seed);
-    std::vector<std::byte> bytes(count);
-    for (auto& b : bytes) b = static_cast<std::byte>(rng() & 0xFF);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng() & 0xFF);
     return bytes;
 }
 
@@ -116,7 +93,9 @@ class BlockLoader : public ::testing::TestWithParam<Case> {};
 
 TEST_P(BlockLoader, MatchesThePerPixelLoad) {
     const Case& c = GetParam();
-    TempFile file(randomBytes(c.fileSize, static_cast<unsigned>(c.fileSize * 31 + c.width)));
+    const testing::TempDir dir;
+    const std::string path = dir.write(
+        "data.bin", randomBytes(c.fileSize, static_cast<unsigned>(c.fileSize * 31 + c.width)));
     const PictureFields fields{c.width - 1, c.height - 1, c.address};
 
     PictureSurface expected, actual;
@@ -124,11 +103,11 @@ TEST_P(BlockLoader, MatchesThePerPixelLoad) {
     fillLeftovers(actual, 7);
 
     DataFile plain;
-    ASSERT_TRUE(plain.open(file.path()));
+    ASSERT_TRUE(plain.open(path));
     testing::referenceLoad(plain, fields, expected);
 
     DataFile block;
-    ASSERT_TRUE(block.open(file.path()));
+    ASSERT_TRUE(block.open(path));
     std::vector<std::byte> scratch;
     std::vector<int> rows;
     // Each row is complete when the loader reports it (the title shows progress row by row).
@@ -156,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(EndsOfFiles, BlockLoader, ::testing::ValuesIn(kCases),
 // The word of the short read is the one the last read left, also across the row where the file
 // ends: one trailing byte changes the low byte of the last whole pixel, then that word repeats.
 TEST(BlockLoaderTail, TrailingByteKeepsTheHighByteOfTheLastWord) {
-    const std::vector<std::byte> bytes{std::byte{0x1F}, std::byte{0x7C}, std::byte{0xE0}};
-    TempFile file(bytes);
+    const testing::TempDir dir;
+    const std::string path = dir.write("data.bin", std::vector<std::uint8_t>{0x1F, 0x7C, 0xE0});
     DataFile data;
-    ASSERT_TRUE(data.open(file.path()));
+    ASSERT_TRUE(data.open(path));
     PictureSurface surface;
     std::vector<std::byte> scratch;
     readPicture(data, {2, 1, 0}, surface, scratch, nullptr);
