@@ -41,10 +41,10 @@ check_programs() {
     for program in "$root"/usr/bin/*; do
         name=$(basename "$program")
         out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout 20 \
-            "$program" --version 2>&1) || fail "$name --version failed: $out"
+            "$program" --version 2>&1) || fail "$name --version failed (status $?): $out"
         grep -Fwq "$version" <<<"$out" || fail "$name --version says '$out', not $version"
         out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout 20 \
-            "$program" --help 2>&1) || fail "$name --help failed: $out"
+            "$program" --help 2>&1) || fail "$name --help failed (status $?): $out"
         page=$(zcat "$root/usr/share/man/man1/$name.1.gz" | sed 's/\\-/-/g')
         completion=$root/usr/share/bash-completion/completions/$name
         [ "$name" = pixvue ] || [ -f "$completion" ] || fail "no bash completion for $name"
