@@ -79,8 +79,8 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 
     // Asking for help or the version answers with it, whatever else is wrong on the line.
     const auto asked = [&](std::string_view name) {
-        return std::find(args.begin(), std::find(args.begin(), args.end(), "--"), name) !=
-               args.end();
+        const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+        return std::find(args.begin(), optionsEnd, name) != optionsEnd;
     };
     if (arguments ? parser.isSet(help) : asked("-h") || asked("--help")) return HelpRequested{};
     if (arguments ? parser.isSet(version) : asked("--version")) return VersionRequested{};

@@ -73,6 +73,7 @@ TEST(ExportArguments, BadCommandLinesAreRefused) {
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "9", "-o", "x.png"}));  // one too many
     EXPECT_TRUE(refused({"d.bin", "0", "--bookmarks", "m", "-o", "out"}));   // values with a list
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o"}));
+    EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "--", "--zoom"}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", ""}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "a", "-o", "b"}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "x", "--fast"}));
