@@ -1,48 +1,76 @@
-# The two commands a newcomer needs: `make run` and `make test`. Both install any missing
-# Debian packages first (tools/install-deps.sh), then configure and build into build/.
+# The two commands a newcomer needs: `make run` and `make test`. Each installs the Debian packages
+# it is missing first (tools/install-deps.sh), then configures and builds into build/.
+# `make run` builds only the programs and the demo data; the tests, benchmarks and fuzz targets,
+# and their packages, come with the commands that use them.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 20
 JOBS       ?= $(shell nproc)
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# Warnings as errors: on in CI (.ci/run), off for users.
+PIXVUE_WERROR ?= OFF
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_WERROR=$(PIXVUE_WERROR)
+# Ninja for a new build folder when it is installed, looked up when the command runs (after the
+# package install that brings it); an existing folder keeps its generator.
+configure_in = cmake -S . -B $(1) $$([ -f $(1)/CMakeCache.txt ] || ! command -v ninja >/dev/null || \
+                 echo -G Ninja) $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run test bench asan fuzz format clean
+.PHONY: all deps configure build run test bench bench-smoke asan fuzz package format format-check \
+        clean
 
 all: build
 
+# Every package any command here needs.
 deps:
-	@bash tools/install-deps.sh
+	@bash tools/install-deps.sh run test bench fuzz package format
 
+# A new build folder leaves the tests out, so that configuring needs only what running needs;
+# `make test` turns them on, and the folder keeps them from then on.
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(call configure_in,$(BUILD)) -DBUILD_TESTING=OFF
 
 configure: $(BUILD)/CMakeCache.txt
 
+# Whatever the build folder is configured for (no package installs).
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+run:
+	@bash tools/install-deps.sh run
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS) --target pixvue_run
 	./$(BUILD)/pixvue
 
-test: deps build
+test:
+	@bash tools/install-deps.sh run test
+	$(call configure_in,$(BUILD)) -DBUILD_TESTING=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# clang-format on every source file, and the check CI runs.
 format:
+	@bash tools/install-deps.sh format
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+format-check:
+	@bash tools/install-deps.sh format
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The Debian package, $(BUILD)/pixvue_<version>_<arch>.deb (install it with `sudo apt install ./...`).
-.PHONY: package
-package: deps build
+package:
+	@bash tools/install-deps.sh run package
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
 # Speed and memory figures (README, "Performance"): the end-to-end benchmarks offscreen and on
 # Xvfb, the peak memory, then the decode against libswscale and memcpy, ending with the ratios.
 BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory
-bench: deps configure
+bench:
+	@bash tools/install-deps.sh run bench
+	$(call configure_in,$(BUILD)) -DPIXVUE_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app
 	tools/bench-xvfb.sh $(BUILD)
@@ -50,8 +78,9 @@ bench: deps configure
 	@./$(BUILD)/bench/pixvue_bench
 
 # One quick pass of every benchmark, to see that they run; the times mean nothing.
-.PHONY: bench-smoke
-bench-smoke: configure
+bench-smoke:
+	@bash tools/install-deps.sh run bench
+	$(call configure_in,$(BUILD)) -DPIXVUE_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app --benchmark_min_time=0.01 --benchmark_repetitions=1
 	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
@@ -59,8 +88,9 @@ bench-smoke: configure
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(ASAN_BUILD)/.
 # intercept_strndup=0: libxkbcommon-x11 hands strndup a buffer without a final zero, which
 # strndup allows but the interceptor reports when a test talks to a real X server.
-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_SANITIZE=ON \
+asan:
+	@bash tools/install-deps.sh run test
+	$(call configure_in,$(ASAN_BUILD)) -DPIXVUE_SANITIZE=ON -DBUILD_TESTING=ON \
 	  -DPIXVUE_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0 \
@@ -69,8 +99,8 @@ asan: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # The libFuzzer targets (clang++), each for FUZZ_SECONDS seconds, in $(FUZZ_BUILD)/.
-fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXVUE_FUZZ=ON \
-	  -DCMAKE_CXX_COMPILER=clang++
+fuzz:
+	@bash tools/install-deps.sh run fuzz
+	$(call configure_in,$(FUZZ_BUILD)) -DPIXVUE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -1,5 +1,5 @@
 # `make package` (cpack -G DEB in the build directory): a Debian package of what Install.cmake
-# installs, under /usr, with the program stripped and its library dependencies worked out by
+# installs, under /usr, with the programs stripped and its library dependencies worked out by
 # dpkg-shlibdeps, so the package asks for exactly the Qt and C++ runtime it was linked against.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pixvue)
@@ -22,5 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The Qt platform plugin is loaded at run time, so dpkg-shlibdeps cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Without Qt's Wayland plugin the viewer still runs on a Wayland desktop, through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 include(CPack)

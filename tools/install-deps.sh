@@ -1,18 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Pixvue needs to build, test and run, when any is missing.
+# Installs the Debian packages one kind of work needs, when any is missing.
+# Usage: tools/install-deps.sh GROUP...   (run, test, bench, fuzz, package, format)
+# `make run` asks only for `run`: building and starting the programs. Each other make target asks
+# for `run` and its own group, so a user who only wants to look at pictures never downloads the
+# test, benchmark or fuzzing tools.
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config ninja-build
-    qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
-    xvfb xauth x11-utils xdotool imagemagick
-    fonts-dejavu-core
-    libswscale-dev
-    desktop-file-utils appstream
-    dpkg-dev file
+declare -A groups=(
+    # Building and running the viewer and the command-line tools; the xcb platform plugin and a
+    # font, which a desktop has but a bare machine may not.
+    [run]="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
+           qt6-qpa-plugins fonts-dejavu-core"
+    # The tests: GoogleTest, a virtual X server and the tools that drive it, and the checks of
+    # the menu entry, the metadata and the package.
+    [test]="libgtest-dev libgmock-dev xvfb xauth x11-utils xdotool
+            desktop-file-utils appstream dpkg-dev file"
+    [bench]="pkg-config libbenchmark-dev libswscale-dev xvfb xauth"
+    [fuzz]="clang libclang-rt-14-dev"
+    [package]="dpkg-dev file"
+    [format]="clang-format"
 )
+
+[ $# -gt 0 ] || { echo "usage: $0 GROUP... (${!groups[*]})" >&2; exit 2; }
+packages=()
+for group in "$@"; do
+    [ -n "${groups[$group]+set}" ] || { echo "$0: no package group '$group'" >&2; exit 2; }
+    # shellcheck disable=SC2206  # the lists are plain words
+    packages+=(${groups[$group]})
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,6 +36,8 @@ for p in "${packages[@]}"; do
     fi
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+# Each package once, in the order asked.
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | awk '!seen[$0]++')
 
 echo "Installing missing packages: ${missing[*]}"
 sudo=()

@@ -1,13 +1,23 @@
 #include "arguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
+
+#include <QCommandLineParser>
+#include <QStringList>
 
 namespace pixvue::exporter {
 namespace {
 
-bool looksLikeValue(std::string_view arg) {
-    return arg.size() >= 2 && arg[0] == '-' && ((arg[1] >= '0' && arg[1] <= '9') || arg[1] == '.');
+// A negative number such as -5 or -.5 is a value (for the loader to reject), and so are "-" and
+// the empty text.
+bool isValue(std::string_view arg) {
+    return arg.size() < 2 || arg[0] != '-' || (arg[1] >= '0' && arg[1] <= '9') || arg[1] == '.';
+}
+
+bool takesValue(std::string_view arg) {
+    return arg == "-o" || arg == "--output" || arg == "--zoom" || arg == "--bookmarks";
 }
 
 std::optional<int> readZoom(std::string_view text) {
@@ -19,78 +29,104 @@ std::optional<int> readZoom(std::string_view text) {
     return zoom;
 }
 
+// File names are bytes, not text: Latin-1 maps each byte to one character and back unchanged.
+QString toQt(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string fromQt(const QString& s) {
+    return s.toLatin1().toStdString();
+}
+
+// QCommandLineParser would take "-5" for an unknown option -5. So every value, and everything
+// after "--", moves behind a "--" of our own, in its order; an option's own value stays with it.
+// Nothing when an option that takes a value is the last argument: the parser would take that
+// "--" for its value.
+std::optional<QStringList> withValuesLast(const std::vector<std::string>& args) {
+    QStringList options, values;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--") {
+            for (++i; i < args.size(); ++i) values << toQt(args[i]);
+            break;
+        }
+        if (isValue(arg)) {
+            values << toQt(arg);
+            continue;
+        }
+        options << toQt(arg);
+        if (takesValue(arg)) {
+            if (i + 1 == args.size()) return std::nullopt;
+            options << toQt(args[++i]);
+        }
+    }
+    return QStringList{"pixvue-export"} + options + QStringList{"--"} + values;
+}
+
 }  // namespace
 
 ParseResult parseArguments(const std::vector<std::string>& args) {
-    // Asking for help answers with help, whatever else is wrong on the line.
-    for (const std::string& arg : args) {
-        if (arg == "--") break;
-        if (arg == "--help" || arg == "-h") return HelpRequested{};
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, {});
+    const QCommandLineOption version("version", {});
+    const QCommandLineOption output({"o", "output"}, {}, "path");
+    const QCommandLineOption zoom("zoom", {}, "n");
+    const QCommandLineOption bookmarks("bookmarks", {}, "file");
+    const QCommandLineOption force("force", {});
+    parser.addOptions({help, version, output, zoom, bookmarks, force});
+    const std::optional<QStringList> arguments = withValuesLast(args);
+    const bool parsed = arguments && parser.parse(*arguments);
+
+    // Asking for help or the version answers with it, whatever else is wrong on the line.
+    const auto asked = [&](std::string_view name) {
+        const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+        return std::find(args.begin(), optionsEnd, name) != optionsEnd;
+    };
+    if (arguments ? parser.isSet(help) : asked("-h") || asked("--help")) return HelpRequested{};
+    if (arguments ? parser.isSet(version) : asked("--version")) return VersionRequested{};
+    if (!arguments) return UsageError{args.back() + " needs a value"};
+    if (!parsed) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return UsageError{"unknown option " + std::string(unknown[0].size() == 1 ? "-" : "--") +
+                              fromQt(unknown[0])};
+        return UsageError{fromQt(parser.errorText())};
     }
+
     ExportOptions options;
-    std::vector<std::string> values;
-    bool haveOutput = false, haveZoom = false, haveBookmarks = false, optionsEnded = false;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-" || looksLikeValue(arg)) {
-            values.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--force") {
-            options.force = true;
-            continue;
-        }
-        // The options that take a value accept it as the next argument or after '='.
-        std::string_view name = arg;
-        std::optional<std::string> value;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = std::string(arg.substr(eq + 1));
-        }
-        bool* seen = nullptr;
-        if (name == "-o" || name == "--output")
-            seen = &haveOutput;
-        else if (name == "--zoom")
-            seen = &haveZoom;
-        else if (name == "--bookmarks")
-            seen = &haveBookmarks;
-        else
-            return UsageError{"unknown option " + std::string(name)};
-        if (*seen) return UsageError{std::string(name) + " given twice"};
-        *seen = true;
-        if (!value) {
-            if (i + 1 >= args.size()) return UsageError{std::string(name) + " needs a value"};
-            value = args[++i];
-        }
-        if (seen == &haveZoom) {
-            const auto zoom = readZoom(*value);
-            if (!zoom) return UsageError{"--zoom takes a whole number from 1 to 11"};
-            options.zoom = *zoom;
-        } else if (value->empty()) {
-            return UsageError{std::string(name) + " needs a value"};
-        } else if (seen == &haveOutput) {
-            options.outputPath = *value;
+    for (const auto* option : {&output, &zoom, &bookmarks}) {
+        const QStringList given = parser.values(*option);
+        const std::string name = "--" + fromQt(option->names().last());
+        if (given.size() > 1) return UsageError{name + " given twice"};
+        if (given.isEmpty()) continue;
+        const std::string value = fromQt(given[0]);
+        if (option == &zoom) {
+            const auto z = readZoom(value);
+            if (!z) return UsageError{"--zoom takes a whole number from 1 to 11"};
+            options.zoom = *z;
+        } else if (value.empty()) {
+            return UsageError{name + " needs a value"};
+        } else if (option == &output) {
+            options.outputPath = value;
         } else {
-            options.bookmarksPath = *value;
+            options.bookmarksPath = value;
         }
     }
+    options.force = parser.isSet(force);
 
-    if (!haveOutput) return UsageError{"-o is required"};
-    const std::size_t expected = haveBookmarks ? 1 : 4;
+    if (!parser.isSet(output)) return UsageError{"-o is required"};
+    const bool haveBookmarks = parser.isSet(bookmarks);
+    const QStringList values = parser.positionalArguments();
+    const qsizetype expected = haveBookmarks ? 1 : 4;
     if (values.size() != expected)
         return UsageError{haveBookmarks ? "with --bookmarks give only the data file"
                                         : "give the data file, address, width and height"};
-    if (values[0].empty()) return UsageError{"the data file name is empty"};
-    options.dataPath = values[0];
+    if (values[0].isEmpty()) return UsageError{"the data file name is empty"};
+    options.dataPath = fromQt(values[0]);
     if (!haveBookmarks) {
-        options.address = values[1];
-        options.width = values[2];
-        options.height = values[3];
+        options.address = fromQt(values[1]);
+        options.width = fromQt(values[2]);
+        options.height = fromQt(values[3]);
     }
     return options;
 }
@@ -98,7 +134,11 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 std::string_view usageText() {
     return "usage: pixvue-export DATA ADDRESS WIDTH HEIGHT -o OUT.png [--zoom N] [--force]\n"
            "       pixvue-export DATA --bookmarks FILE -o DIR [--zoom N] [--force]\n"
-           "       pixvue-export --help\n";
+           "       pixvue-export --help | --version\n";
+}
+
+std::string_view versionText() {
+    return "pixvue-export " PIXVUE_VERSION "\n";
 }
 
 std::string_view helpText() {
@@ -126,6 +166,7 @@ Options
   --zoom N           enlarge every pixel to N x N pixels, N from 1 to 11 (default 1)
   --force            replace files that already exist; without it they are never overwritten
   -h, --help         show this text
+  --version          show the version
   --                 everything after it is a value (for a data file whose name starts with -)
 
 Exit status: 0 all written, 1 a value was rejected, a file could not be read or written, or a

@@ -1,5 +1,5 @@
 // The command line of pixvue-export: one picture by address and size, or every entry of a
-// bookmark file. Plain C++ so it can be checked without Qt.
+// bookmark file. Read with QCommandLineParser (QtCore only) behind a plain C++ interface.
 #pragma once
 
 #include <string>
@@ -28,12 +28,13 @@ struct ExportOptions {
 };
 
 struct HelpRequested {};
+struct VersionRequested {};
 
 struct UsageError {
     std::string problem;
 };
 
-using ParseResult = std::variant<ExportOptions, HelpRequested, UsageError>;
+using ParseResult = std::variant<ExportOptions, HelpRequested, VersionRequested, UsageError>;
 
 // `args` excludes the program name. An argument that starts with a minus sign followed by a
 // digit or a period is a value (a negative address or size), not an option; "--" ends the
@@ -44,5 +45,7 @@ ParseResult parseArguments(const std::vector<std::string>& args);
 std::string_view usageText();
 // Everything the program does, with examples.
 std::string_view helpText();
+// "pixvue-export VERSION".
+std::string_view versionText();
 
 }  // namespace pixvue::exporter

@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
         std::cout << helpText();
         return 0;
     }
+    if (std::holds_alternative<VersionRequested>(parsed)) {
+        std::cout << versionText();
+        return 0;
+    }
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         std::cerr << "pixvue-export: " << error->problem << '\n' << usageText();
         return 2;

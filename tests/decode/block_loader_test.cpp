@@ -1,13 +1,9 @@
-// The block loader against the plain per-pixel loader: same file, same request, same surface
-// before, same surface after, everywhere (what lies outside the picture included).
+// The block loader against the plain per-pixel loader (support/reference_loader.h): same file,
+// same request, same surface before, same surface after, everywhere (what lies outside the
+// picture included), and each row already complete when the loader reports it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <random>
 #include <string>
@@ -17,33 +13,15 @@
 #include "decode/loader.h"
 #include "decode/picture_surface.h"
 #include "support/reference_loader.h"
+#include "support/temp_file.h"
 
 namespace pixvue {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempFile {
-  public:
-    explicit TempFile(const std::vector<std::byte>& bytes) {
-        path_ = fs::temp_directory_path() /
-                ("pixvue-block-" + std::to_string(::getpid()) + "-" + std::to_string(next_++));
-        std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    ~TempFile() { fs::remove(path_); }
-    std::string path() const { return path_.string(); }
-
-  private:
-    static inline int next_ = 0;
-    fs::path path_;
-};
-
-std::vector<std::byte> randomBytes(std::size_t count, unsigned seed) {
+std::vector<std::uint8_t> randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 rng(seed);
-    std::vector<std::byte> bytes(count);
-    for (auto& b : bytes) b = static_cast<std::byte>(rng() & 0xFF);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng() & 0xFF);
     return bytes;
 }
 
@@ -66,6 +44,12 @@ struct Case {
 // Where the picture meets the end of the file is where a block read can go wrong.
 const Case kCases[] = {
     {"whole file 320x240", 2 * 320 * 240, 320, 240, 0},
+    {"file 7 bytes longer than the picture", 2 * 320 * 240 + 7, 320, 240, 0},
+    {"file one word short", 2 * 320 * 240 - 2, 320, 240, 0},
+    {"file one byte short", 2 * 320 * 240 - 1, 320, 240, 0},
+    {"three byte file under a large picture", 3, 320, 240, 0},
+    {"one byte file under a large picture", 1, 320, 240, 0},
+    {"empty file under a large picture", 0, 320, 240, 0},
     {"one pixel", 2, 1, 1, 0},
     {"one trailing byte replaces only the low byte", 3, 2, 1, 0},
     {"single byte file", 1, 1, 1, 0},
@@ -73,10 +57,27 @@ const Case kCases[] = {
     {"address at the end", 100, 8, 8, 100},
     {"address past the end", 100, 8, 8, 5000},
     {"odd address, runs past the end", 1001, 17, 40, 333},
+    {"odd address inside the file", 5000, 17, 13, 1},
+    {"one byte left at the address", 5000, 17, 13, 4999},
+    {"address just past a longer file", 5000, 17, 13, 5000},
+    {"largest address on a longer file", 5000, 17, 13, kMaxAddress},
     {"even length, runs past the end mid-row", 1000, 33, 20, 2},
     {"file ends at a row boundary", 2 * 16 * 5, 16, 9, 0},
     {"file ends one byte into a row", 2 * 16 * 5 + 1, 16, 9, 0},
+    // Files that end at, or one byte either side of, multiples of 64 KiB and 4 KiB, so a loader
+    // that reads in blocks carries the last word over from one block to the next.
+    {"64 KiB file", 65536, 1024, 80, 0},
+    {"64 KiB file, odd address", 65536, 1000, 90, 1},
+    {"64 KiB and a byte", 65537, 1024, 80, 0},
+    {"64 KiB and a byte, odd address", 65537, 1000, 90, 1},
+    {"64 KiB less a byte", 65535, 1024, 80, 0},
+    {"64 KiB less a byte, odd address", 65535, 1000, 90, 1},
+    {"128 KiB and a byte", 131072 + 1, 1024, 80, 0},
+    {"128 KiB and a byte, odd address", 131072 + 1, 1000, 90, 1},
+    {"12 KiB and a byte", 4096 * 3 + 1, 1024, 80, 0},
+    {"12 KiB and a byte, odd address", 4096 * 3 + 1, 1000, 90, 1},
     {"full surface on a short file", 12345, 1024, 1024, 7},
+    {"full surface on a file one byte short", 2 * 1024 * 1024 - 1, 1024, 1024, 0},
     {"full surface on a long file", 2 * 1024 * 1024 + 9, 1024, 1024, 9},
     {"one wide row", 4096, 1024, 1, 1},
     {"one tall column", 4096, 1, 1024, 3},
@@ -92,7 +93,9 @@ class BlockLoader : public ::testing::TestWithParam<Case> {};
 
 TEST_P(BlockLoader, MatchesThePerPixelLoad) {
     const Case& c = GetParam();
-    TempFile file(randomBytes(c.fileSize, static_cast<unsigned>(c.fileSize * 31 + c.width)));
+    const testing::TempDir dir;
+    const std::string path = dir.write(
+        "data.bin", randomBytes(c.fileSize, static_cast<unsigned>(c.fileSize * 31 + c.width)));
     const PictureFields fields{c.width - 1, c.height - 1, c.address};
 
     PictureSurface expected, actual;
@@ -100,14 +103,19 @@ TEST_P(BlockLoader, MatchesThePerPixelLoad) {
     fillLeftovers(actual, 7);
 
     DataFile plain;
-    ASSERT_TRUE(plain.open(file.path()));
+    ASSERT_TRUE(plain.open(path));
     testing::referenceLoad(plain, fields, expected);
 
     DataFile block;
-    ASSERT_TRUE(block.open(file.path()));
+    ASSERT_TRUE(block.open(path));
     std::vector<std::byte> scratch;
     std::vector<int> rows;
-    readPicture(block, fields, actual, scratch, [&rows](int row) { rows.push_back(row); });
+    // Each row is complete when the loader reports it (the title shows progress row by row).
+    readPicture(block, fields, actual, scratch, [&](int row) {
+        rows.push_back(row);
+        for (int x = 0; x < c.width; ++x)
+            ASSERT_EQ(actual.pixel(x, row), expected.pixel(x, row)) << "row " << row << " x " << x;
+    });
 
     for (int y = 0; y < PictureSurface::kSide; ++y)
         for (int x = 0; x < PictureSurface::kSide; ++x)
@@ -127,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(EndsOfFiles, BlockLoader, ::testing::ValuesIn(kCases),
 // The word of the short read is the one the last read left, also across the row where the file
 // ends: one trailing byte changes the low byte of the last whole pixel, then that word repeats.
 TEST(BlockLoaderTail, TrailingByteKeepsTheHighByteOfTheLastWord) {
-    const std::vector<std::byte> bytes{std::byte{0x1F}, std::byte{0x7C}, std::byte{0xE0}};
-    TempFile file(bytes);
+    const testing::TempDir dir;
+    const std::string path = dir.write("data.bin", std::vector<std::uint8_t>{0x1F, 0x7C, 0xE0});
     DataFile data;
-    ASSERT_TRUE(data.open(file.path()));
+    ASSERT_TRUE(data.open(path));
     PictureSurface surface;
     std::vector<std::byte> scratch;
     readPicture(data, {2, 1, 0}, surface, scratch, nullptr);

@@ -44,6 +44,26 @@ TEST(ExportArguments, BookmarkFileAndLongOptionForms) {
 TEST(ExportArguments, HelpWinsAnywhere) {
     EXPECT_TRUE(std::holds_alternative<HelpRequested>(parseArguments({"--help"})));
     EXPECT_TRUE(std::holds_alternative<HelpRequested>(parseArguments({"d", "--zoom", "0", "-h"})));
+    EXPECT_TRUE(std::holds_alternative<VersionRequested>(parseArguments({"--version"})));
+    EXPECT_TRUE(std::holds_alternative<VersionRequested>(parseArguments({"--fast", "--version"})));
+    // After "--" they are file names.
+    EXPECT_EQ(accepted({"-o", "x", "--", "--help", "-5", "--version", "7"}).dataPath, "--help");
+}
+
+TEST(ExportArguments, NegativeNumbersAndOddNamesAreValuesInTheirPlace) {
+    const ExportOptions o = accepted({"-o", "-5.png", "-", "-.5", "--force", "-5", "-0"});
+    EXPECT_EQ(o.outputPath, "-5.png");  // an option's value, even when it looks like a number
+    EXPECT_EQ(o.dataPath, "-");
+    EXPECT_EQ(o.address, "-.5");
+    EXPECT_EQ(o.width, "-5");
+    EXPECT_EQ(o.height, "-0");
+    EXPECT_TRUE(o.force);
+    // Negative and plain values keep their order around the options.
+    const ExportOptions mixed = accepted({"d", "-1", "--zoom", "2", "7", "-o", "x", "-2"});
+    EXPECT_EQ(mixed.address + "|" + mixed.width + "|" + mixed.height, "-1|7|-2");
+    // Bytes that are no UTF-8 pass through unchanged, as file names may hold them.
+    const std::string name = "d\xff\xfe.bin";
+    EXPECT_EQ(accepted({name, "0", "1", "1", "-o", name}).outputPath, name);
 }
 
 TEST(ExportArguments, BadCommandLinesAreRefused) {
@@ -53,6 +73,7 @@ TEST(ExportArguments, BadCommandLinesAreRefused) {
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "9", "-o", "x.png"}));  // one too many
     EXPECT_TRUE(refused({"d.bin", "0", "--bookmarks", "m", "-o", "out"}));   // values with a list
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o"}));
+    EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "--", "--zoom"}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", ""}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "a", "-o", "b"}));
     EXPECT_TRUE(refused({"d.bin", "0", "320", "240", "-o", "x", "--fast"}));

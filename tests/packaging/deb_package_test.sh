@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian package as `make package` does, unpacks it into a scratch root, checks what
-# it holds and what it asks for, then starts the unpacked program on a private Xvfb display and
-# waits for its main window. Every step is bounded; the display and the program are stopped on
-# any way out.
+# it holds and what it asks for, starts the unpacked viewer on a private Xvfb display and waits
+# for its main window, then runs every unpacked program's --version and --help. Every step is
+# bounded; the display and the program are stopped on any way out.
 # Usage: deb_package_test.sh BUILD_DIR EXPECTED_FILES
 set -euo pipefail
 build=$1
 expected=$2
+source "$(dirname "$0")/installed_checks.sh"
 title="Ambrel's Pixvue 0.1"
 window_wait_seconds=30
 
@@ -30,10 +31,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 # 1. The package, in its own output folder so a concurrent `make package` is not disturbed.
 timeout 180 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
@@ -53,17 +50,22 @@ depends_names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")  # one name a li
 for lib in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins libstdc++6; do
     grep -Fxq "$lib" <<<"$depends_names" || fail "Depends lacks $lib: $depends"
 done
+# On a Wayland desktop Qt's own plugin is better than XWayland, but not required.
+[ "$(field Recommends)" = qt6-wayland ] || fail "Recommends is '$(field Recommends)'"
 
-# 3. What it holds: exactly the installed files, nothing from the build tree.
+# 3. What it holds: exactly the installed files, nothing from the build tree, programs stripped
+# and without a library search path of the build's.
 dpkg -x "$deb" "$work/root"
-if ! diff -u "$expected" <(cd "$work/root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort); then
-    fail "the package's files differ from $expected"
-fi
+check_files "$work/root" "$expected"
+check_completions "$work/root"
+for program in "$work"/root/usr/bin/*; do
+    name=usr/bin/$(basename "$program")
+    file -b "$program" | grep -q 'ELF.*, stripped' || fail "$name is not a stripped ELF: $(file -b "$program")"
+    if readelf -d "$program" | grep -Eq 'R(UN)?PATH'; then
+        fail "$name carries a library search path: $(readelf -d "$program" | grep -E 'R(UN)?PATH')"
+    fi
+done
 program=$work/root/usr/bin/pixvue
-file -b "$program" | grep -q 'ELF.*, stripped' || fail "usr/bin/pixvue is not a stripped ELF: $(file -b "$program")"
-if readelf -d "$program" | grep -Eq 'R(UN)?PATH'; then
-    fail "usr/bin/pixvue carries a library search path: $(readelf -d "$program" | grep -E 'R(UN)?PATH')"
-fi
 
 # 4. The unpacked program starts and shows its main window on a real X server. Xvfb chooses a
 # free display itself (-displayfd), so tests running side by side never collide.
@@ -102,4 +104,7 @@ startup_class=$(sed -n 's/^StartupWMClass=//p' "$work"/root/usr/share/applicatio
 
 stop "$app_pid"
 app_pid=
+
+# 5. Every program tells the package's version and documents its options.
+check_programs "$work/root" "$(field Version)"
 echo "package OK"
