@@ -67,7 +67,7 @@ package:
 
 # Speed and memory figures (README, "Performance"): the end-to-end benchmarks offscreen and on
 # Xvfb, the peak memory, then the decode against libswscale and memcpy, ending with the ratios.
-BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory
+BENCH_TARGETS := pixvue_bench pixvue_bench_app pixvue_peak_memory pixvue_find_bench
 bench:
 	@bash tools/install-deps.sh run bench
 	$(call configure_in,$(BUILD)) -DPIXVUE_BUILD_BENCH=ON
@@ -76,6 +76,7 @@ bench:
 	tools/bench-xvfb.sh $(BUILD)
 	tools/peak-memory.sh $(BUILD)
 	@./$(BUILD)/bench/pixvue_bench
+	@./$(BUILD)/bench/pixvue_find_bench --benchmark_repetitions=3
 
 # One quick pass of every benchmark, to see that they run; the times mean nothing.
 bench-smoke:
@@ -84,6 +85,7 @@ bench-smoke:
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/pixvue_bench_app --benchmark_min_time=0.01 --benchmark_repetitions=1
 	./$(BUILD)/bench/pixvue_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
+	PIXVUE_BENCH_MB=16 ./$(BUILD)/bench/pixvue_find_bench --benchmark_min_time=0.01 --benchmark_repetitions=1
 
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(ASAN_BUILD)/.
 # intercept_strndup=0: libxkbcommon-x11 hands strndup a buffer without a final zero, which
