@@ -21,7 +21,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -256,8 +255,6 @@ void Form1::connectCommands() {
             [this](const QString& text) { viewer_.EdWidth = text.toStdString(); });
     connect(EdHeight, &QLineEdit::textChanged, this,
             [this](const QString& text) { viewer_.EdHeight = text.toStdString(); });
-    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
-    connect(find, &QShortcut::activated, this, [this] { viewer_.FindPictures(); });
 }
 
 void Form1::proc1() {
@@ -439,6 +436,14 @@ bool Form1::fitPictureWindow(double width, double height, int zoom) {
 
 void Form1::ComboBM_Click() {
     viewer_.ComboBM_Click(ComboBM->currentIndex());
+}
+
+// Ctrl+F from any control of the main window: the controls pass on keys they do not use.
+void Form1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier)
+        viewer_.FindPictures();
+    else
+        QMainWindow::keyPressEvent(event);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
