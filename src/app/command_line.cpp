@@ -19,8 +19,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
                                    QStringLiteral("W"));
     const QCommandLineOption height(QStringLiteral("height"), QStringLiteral("Height in pixels."),
                                     QStringLiteral("H"));
-    const QCommandLineOption find(QStringLiteral("find"),
-                                  QStringLiteral("Find pictures in FILE and list them as bookmarks."));
+    const QCommandLineOption find(
+        QStringLiteral("find"),
+        QStringLiteral("Find pictures in FILE and list them as bookmarks."));
     parser.addOptions({address, width, height, find});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Data file to open and load at once."));
@@ -49,7 +50,8 @@ CommandLine readCommandLine(const QStringList& arguments) {
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 2) return usageError(QStringLiteral("too many files"));
-    if (parser.isSet(find) && files.isEmpty()) return usageError(QStringLiteral("--find needs FILE"));
+    if (parser.isSet(find) && files.isEmpty())
+        return usageError(QStringLiteral("--find needs FILE"));
     if (files.size() > 1 && parser.isSet(find))
         return usageError(QStringLiteral("--find takes no BOOKMARKS"));
 

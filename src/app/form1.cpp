@@ -4,10 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QWheelEvent>
-#include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
@@ -23,6 +22,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <atomic>
@@ -73,8 +73,9 @@ QString listTextForName(const std::string& name) {
     text.reserve(static_cast<qsizetype>(std::min(name.size(), kShownChars) + 1));
     for (std::size_t i = 0; i < name.size() && i < kShownChars; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
-        // Control bytes in caret notation (^M for a carriage return), which any font draws; the
-        // control-picture symbols are missing from common fonts.
+        // Control bytes in caret notation (^M for a carriage return) and the Latin-1 control
+        // range as \x80 to \x9F, which any font draws; the control-picture symbols are missing
+        // from common fonts.
         if (c < 0x20 || c == 0x7F) {
             text += QLatin1Char('^');
             text += QLatin1Char(char(c ^ 0x40));
@@ -211,11 +212,12 @@ void Form1::buildControls() {
     Command1->setFocus();
 
     // Enter on a focused button presses it, as Space does; a field with Enter presses nothing.
-    for (QPushButton* button : client->findChildren<QPushButton*>()) button->installEventFilter(this);
+    for (QPushButton* button : client->findChildren<QPushButton*>())
+        button->installEventFilter(this);
     // A file dropped on a field opens, rather than being pasted into it as text.
-    for (QWidget* field : {static_cast<QWidget*>(EdAdd), static_cast<QWidget*>(EdWidth),
-                           static_cast<QWidget*>(EdHeight),
-                           static_cast<QWidget*>(ComboBM->lineEdit())})
+    for (QWidget* field :
+         {static_cast<QWidget*>(EdAdd), static_cast<QWidget*>(EdWidth),
+          static_cast<QWidget*>(EdHeight), static_cast<QWidget*>(ComboBM->lineEdit())})
         field->installEventFilter(this);
 }
 
@@ -361,9 +363,11 @@ find::FindResult Form1::runFinder(
                            this);
     dialog.setWindowTitle(QString::fromUtf8(kApplicationName));
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setMinimumDuration(500);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
+    // Shown at once: while it is up, no other command can change what the search belongs to.
+    dialog.setMinimumDuration(0);
+    dialog.show();
     QEventLoop loop;
     QTimer poll;
     connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -374,6 +378,8 @@ find::FindResult Form1::runFinder(
     });
     poll.start(30);
     if (!finished) loop.exec();
+    // The loop also ends when the program is leaving: stop the search rather than wait for it.
+    cancelled = true;
     worker.join();
     return result;
 }
@@ -426,8 +432,7 @@ bool Form1::fitPictureWindow(double width, double height, int zoom) {
     // The height is computed from the sizes as they stand after the width change.
     const QSize client2 = window->size();
     const QSize outer2 = window->frameGeometry().size();
-    if (const auto outerHeight =
-            fittedOuterExtent(outer2.height(), client2.height(), height, zoom))
+    if (const auto outerHeight = fittedOuterExtent(outer2.height(), client2.height(), height, zoom))
         window->resize(client2.width(), clientFor(*outerHeight, outer2.height() - client2.height(),
                                                   available.height()));
     window->repaint();

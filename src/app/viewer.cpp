@@ -103,9 +103,8 @@ void Viewer::LoadPic() {
 void Viewer::FormatVisuals() {
     if (FileOpened && fieldsInRange({PicWidth, PicHeight, PicAddress})) {
         shown_ = std::pair{PicWidth + 1, PicHeight + 1};
-        view_.presentPicture(
-            "Address: " + EdAdd + " Width: " + EdWidth + " Height: " + EdHeight, *MemBitmap,
-            PicWidth + 1, PicHeight + 1, Zoom);
+        view_.presentPicture("Address: " + EdAdd + " Width: " + EdWidth + " Height: " + EdHeight,
+                             *MemBitmap, PicWidth + 1, PicHeight + 1, Zoom);
     }
     // The black picture and its caption come first, so the box explains what is on screen.
     if (unreadable_) {

@@ -50,8 +50,8 @@ class ViewerView {
     virtual void showPointer(const std::string& column, const std::string& row) = 0;
     // Shows the picture window titled `title` with the surface's top-left width x height
     // pixels enlarged by zoom.
-    virtual void presentPicture(const std::string& title, const PictureSurface& surface,
-                                int width, int height, int zoom) = 0;
+    virtual void presentPicture(const std::string& title, const PictureSurface& surface, int width,
+                                int height, int zoom) = 0;
     // Fits the picture window to the zoomed picture; false when it cannot (minimized...).
     virtual bool fitPictureWindow(double width, double height, int zoom) = 0;
     // Replaces the bookmark list by these names, the first one selected.
@@ -81,8 +81,8 @@ struct StartRequest {
 
 class Viewer {
   public:
-    using Finder = std::function<find::FindResult(const std::string& path,
-                                                  const find::ProgressFn& progress)>;
+    using Finder =
+        std::function<find::FindResult(const std::string& path, const find::ProgressFn& progress)>;
 
     explicit Viewer(ViewerView& view);
 

@@ -159,6 +159,7 @@ class BookmarkCommandsTest : public QObject {
         // The table keeps the bytes exactly.
         QCOMPARE(form->viewer().Bookmarks.entries[0].BmName, std::string("\r\nTab\there\0", 11));
         QCOMPARE(listTextForName(std::string(500, 'x')).size(), 201);
+        QCOMPARE(listTextForName("a\x85\x7F\x1B"), QString("a\\x85^?^["));
     }
 
     void theListCountRuleAtTheTableLimit() {

@@ -69,7 +69,9 @@ class ViewerCommands : public ::testing::Test {
         data = dir.write("data.bin", testing::wordsToBytes(words));
         marks = dir.write("marks.TXT", "First,0x100,0x10,8\r\nSecond,64,4,4\r\n");
     }
-    std::string place() const { return viewer.EdAdd + "," + viewer.EdWidth + "," + viewer.EdHeight; }
+    std::string place() const {
+        return viewer.EdAdd + "," + viewer.EdWidth + "," + viewer.EdHeight;
+    }
 
     TempDir dir;
     FakeView view;
@@ -86,9 +88,9 @@ TEST_F(ViewerCommands, CommandLineOpensSetsTheFieldsLoadsAndAppliesBookmarks) {
     other.Form_Load();
     other.Start({data, marks, std::nullopt, std::nullopt, std::nullopt, false});
     // Hexadecimal numbers in the bookmark file read as such.
-    EXPECT_EQ(view.log, (std::vector<std::string>{"picture Address: 0 Width: 320 Height: 240",
-                                                  "list 3",
-                                                  "picture Address: 0x100 Width: 0x10 Height: 8"}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{"picture Address: 0 Width: 320 Height: 240", "list 3",
+                                        "picture Address: 0x100 Width: 0x10 Height: 8"}));
     EXPECT_EQ(other.PicAddress, 256);
     EXPECT_EQ(other.PicWidth, 15);
 }
@@ -103,9 +105,9 @@ TEST_F(ViewerCommands, AnUnreadableFileShowsTheBlackPictureBeforeTheBox) {
 TEST_F(ViewerCommands, DropsOpenTheDataFileFirstThenTheBookmarks) {
     viewer.Drop({marks, data, dir.write("other.bin", "")});
     EXPECT_EQ(viewer.PicFileName, data);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"picture Address: 0 Width: 320 Height: 240",
-                                                  "list 3",
-                                                  "picture Address: 0x100 Width: 0x10 Height: 8"}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{"picture Address: 0 Width: 320 Height: 240", "list 3",
+                                        "picture Address: 0x100 Width: 0x10 Height: 8"}));
     view.log.clear();
     viewer.Drop({marks});
     EXPECT_EQ(view.log.front(), "list 3");
@@ -132,8 +134,7 @@ TEST_F(ViewerCommands, FoundPicturesFillTheListAsABookmarkFileWould) {
     EXPECT_EQ(view.list[0], find::bookmarkName(1, found[2]));
     EXPECT_EQ(view.list[127], find::bookmarkName(128, found[129]));
     EXPECT_EQ(view.list[128], "");
-    EXPECT_EQ(viewer.Bookmarks.entries[0],
-              (BookmarkEntry{view.list[0], "2000", "10", "16"}));
+    EXPECT_EQ(viewer.Bookmarks.entries[0], (BookmarkEntry{view.list[0], "2000", "10", "16"}));
     EXPECT_EQ(view.log.back(), "picture Address: 2000 Width: 10 Height: 16");
 
     // Nothing found keeps the list and says so, unless the user cancelled.
@@ -177,7 +178,7 @@ TEST_F(ViewerCommands, BackspaceReturnsThroughEveryChangeUpToAHundred) {
 TEST_F(ViewerCommands, FileDialogsOpenInTheFolderOfTheLastFileChosen) {
     const std::string folder = dir.path().string();
     view.answers = {"", data, marks, folder + "/shot", folder + "/shot.png"};
-    viewer.SavePicture();  // nothing shown yet: no dialog
+    viewer.SavePicture();   // nothing shown yet: no dialog
     viewer.ItOpen_Click();  // cancelled
     viewer.ItOpen_Click();
     viewer.ItTabLoad_Click();

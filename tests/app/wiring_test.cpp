@@ -237,11 +237,11 @@ class WiringTest : public QObject {
         auto text = [](const std::optional<std::string>& v) {
             return v ? QString::fromStdString(*v) : QString("-");
         };
-        QCOMPARE(QStringList({QString::fromStdString(r.file), QString::fromStdString(r.bookmarks),
-                              text(r.address), text(r.width), text(r.height),
-                              QString::number(r.find)})
-                     .join('|'),
-                 request);
+        QCOMPARE(
+            QStringList({QString::fromStdString(r.file), QString::fromStdString(r.bookmarks),
+                         text(r.address), text(r.width), text(r.height), QString::number(r.find)})
+                .join('|'),
+            request);
     }
 };
 

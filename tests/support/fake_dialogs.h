@@ -34,8 +34,7 @@ class FakeDialogs final : public Dialogs {
         return answer;
     }
 
-    QString chooseSaveFile(QWidget* parent, const QString& filter,
-                           const QString& folder) override {
+    QString chooseSaveFile(QWidget* parent, const QString& filter, const QString& folder) override {
         return chooseFile(parent, filter, folder);
     }
 
