@@ -21,10 +21,8 @@ class FakeView final : public ViewerView {
     void showFields(const FieldTexts& f) override { fields = f; }
     void showZoom(const std::string&) override {}
     void showPointer(const std::string&, const std::string&) override {}
-    void presentPicture(const std::string& title, const PictureSurface& surface, int, int,
-                        int) override {
+    void presentPicture(const std::string& title, const PictureSurface&, int, int, int) override {
         log.push_back("picture " + title);
-        firstPixel = surface.pixel(0, 0);
     }
     bool fitPictureWindow(double, double, int) override { return true; }
     void showBookmarkList(const std::vector<std::string>& names) override {
@@ -55,7 +53,6 @@ class FakeView final : public ViewerView {
     std::vector<std::string> list;
     std::deque<std::string> answers;
     std::vector<std::string> folders;
-    std::uint32_t firstPixel = 0;
     bool saves = true;
 };
 
@@ -93,13 +90,6 @@ TEST_F(ViewerCommands, CommandLineOpensSetsTheFieldsLoadsAndAppliesBookmarks) {
                                         "picture Address: 0x100 Width: 0x10 Height: 8"}));
     EXPECT_EQ(other.PicAddress, 256);
     EXPECT_EQ(other.PicWidth, 15);
-}
-
-TEST_F(ViewerCommands, AnUnreadableFileShowsTheBlackPictureBeforeTheBox) {
-    viewer.Start({(dir.path() / "gone.bin").string(), "", std::nullopt, "4", "4", false});
-    EXPECT_EQ(view.log, (std::vector<std::string>{"picture Address: 0 Width: 4 Height: 4",
-                                                  "box The file could not be read"}));
-    EXPECT_EQ(view.firstPixel, 0xFF000000u);
 }
 
 TEST_F(ViewerCommands, DropsOpenTheDataFileFirstThenTheBookmarks) {
