@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <span>
 
 #include "decode/data_file.h"
@@ -28,10 +29,11 @@ std::string utf8FromLatin1(const std::string& bytes) {
     return text;
 }
 
+// A name given relative to the working folder (on the command line) counts from there.
 std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? std::string() : full.parent_path().string();
 }
 
 bool isBookmarkFile(const std::string& path) {
