@@ -145,9 +145,6 @@ class Viewer {
     // The command line.
     void Start(const StartRequest& request);
 
-    // The folder file dialogs open in: that of the last file chosen in this run.
-    const std::string& lastFolder() const { return lastFolder_; }
-
   private:
     struct Place {
         FieldTexts texts;
@@ -164,6 +161,7 @@ class Viewer {
     std::unique_ptr<PictureSurface> MemBitmap;
     std::vector<std::byte> readBuffer_;
     Finder finder_;
+    // File dialogs open in the folder of the last file chosen in this run.
     std::string lastFolder_;
     // The picture window shows a picture of this size; empty before the first presentation.
     std::optional<std::pair<int, int>> shown_;
