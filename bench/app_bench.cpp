@@ -112,7 +112,7 @@ void presentation(benchmark::State& state, bool painted) {
     const QSize client(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     setFields(form, kSide, kSide);
     form.LoadPic();
-    form.Zoom = zoom;
+    form.viewer().Zoom = zoom;
     // A fresh picture window: its backing image only ever grows, and should have the size of
     // this client area, not of the largest one an earlier benchmark gave it.
     form.picture()->close();

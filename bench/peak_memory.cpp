@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     form.EdWidth->setText(QStringLiteral("1024"));
     form.EdHeight->setText(QStringLiteral("1024"));
     form.Command1_Click();
-    while (form.Zoom < 11) form.BtZoomPlus_Click();
+    while (form.viewer().Zoom < 11) form.BtZoomPlus_Click();
     form.Command5_Click();
     // Let the platform map, resize and repaint both windows.
     QElapsedTimer settle;
@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
     const QSize client = form.picture()->size();
     std::printf("peak resident %.1f MiB (now %.1f MiB): %s, zoom %d, picture window %dx%d\n",
                 double(statusKiB("VmHWM")) / 1024, double(statusKiB("VmRSS")) / 1024,
-                qPrintable(QGuiApplication::platformName()), int(form.Zoom), client.width(),
-                client.height());
+                qPrintable(QGuiApplication::platformName()), int(form.viewer().Zoom),
+                client.width(), client.height());
     if (QCoreApplication::arguments().contains(QStringLiteral("--regions"))) {
         // Where it goes: every mapping with more than 2 MiB resident.
         std::ifstream maps("/proc/self/smaps");

@@ -19,9 +19,10 @@ class ScriptedDialogs final : public pixvue::Dialogs {
     void showMessage(QWidget*, const pixvue::Message& m) override {
         qWarning("message: %.*s", int(m.text.size()), m.text.data());
     }
-    QString chooseFile(QWidget*, const QString&) override {
+    QString chooseFile(QWidget*, const QString&, const QString&) override {
         return answers_.isEmpty() ? QString() : answers_.takeFirst();
     }
+    QString chooseSaveFile(QWidget*, const QString&, const QString&) override { return {}; }
 
   private:
     QStringList answers_;

@@ -15,8 +15,12 @@ void QtDialogs::showMessage(QWidget* parent, const Message& message) {
     box.exec();
 }
 
-QString QtDialogs::chooseFile(QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+QString QtDialogs::chooseFile(QWidget* parent, const QString& filter, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+QString QtDialogs::chooseSaveFile(QWidget* parent, const QString& filter, const QString& folder) {
+    return QFileDialog::getSaveFileName(parent, QString(), folder, filter);
 }
 
 }  // namespace pixvue

@@ -2,24 +2,36 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
+
+#include <atomic>
+#include <thread>
 
 #include "app/app_icon.h"
 #include "app/dialogs.h"
 #include "app/main_layout.h"
-#include "navigation/address_steps.h"
 #include "picture_window/fit.h"
-#include "shared/number_text.h"
 
 namespace pixvue {
 namespace {
@@ -28,12 +40,29 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QString fromLatin1(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+QString fromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// The local files among dropped URLs, in the order given.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files.push_back(pathBytes(url.toLocalFile()));
+    return files;
+}
+
+// The picture as shown at zoom 1.
+QImage pictureImage(const PictureSurface& surface, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(surface.row(y), width, reinterpret_cast<std::uint32_t*>(image.scanLine(y)));
+    return image;
 }
 
 }  // namespace
@@ -44,18 +73,23 @@ QString listTextForName(const std::string& name) {
     text.reserve(static_cast<qsizetype>(std::min(name.size(), kShownChars) + 1));
     for (std::size_t i = 0; i < name.size() && i < kShownChars; ++i) {
         const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20)
-            text += QChar(0x2400 + c);  // the Unicode control pictures
-        else if (c == 0x7F)
-            text += QChar(0x2421);
-        else
+        // Control bytes in caret notation (^M for a carriage return) and the Latin-1 control
+        // range as \x80 to \x9F, which any font draws; the control-picture symbols are missing
+        // from common fonts.
+        if (c < 0x20 || c == 0x7F) {
+            text += QLatin1Char('^');
+            text += QLatin1Char(char(c ^ 0x40));
+        } else if (c >= 0x80 && c < 0xA0) {
+            text += QStringLiteral("\\x") + QString::number(c, 16).toUpper();
+        } else {
             text += QChar(c);
+        }
     }
     if (name.size() > kShownChars) text += QChar(0x2026);
     return text;
 }
 
-Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
+Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs), viewer_(*this) {
     setObjectName("Form1");
     setWindowTitle("Form1");
     // Fixed single border: a close box, no minimize or maximize.
@@ -71,7 +105,9 @@ Form1::Form1(Dialogs& dialogs) : QMainWindow(nullptr), dialogs_(dialogs) {
     buildMenus();
     connectCommands();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    Form_Load();
+    setAcceptDrops(true);
+    picture();  // the picture window exists, hidden, before anything can draw
+    viewer_.Form_Load();
 }
 
 Form1::~Form1() {
@@ -117,6 +153,10 @@ void Form1::buildControls() {
                 combo->setEditable(true);
                 // Typing into the edit part and pressing Enter must not add items.
                 combo->setInsertPolicy(QComboBox::NoInsert);
+                // Typed text never chooses an entry: without these, Enter, Tab or leaving the
+                // field would apply an entry whose name matches.
+                combo->setDuplicatesEnabled(true);
+                combo->setCompleter(nullptr);
                 combo->setEditText(text);
                 widget = combo;
                 break;
@@ -170,6 +210,15 @@ void Form1::buildControls() {
     zoomFont.setWeight(QFont::Normal);
     LbZoom->setFont(zoomFont);
     Command1->setFocus();
+
+    // Enter on a focused button presses it, as Space does; a field with Enter presses nothing.
+    for (QPushButton* button : client->findChildren<QPushButton*>())
+        button->installEventFilter(this);
+    // A file dropped on a field opens, rather than being pasted into it as text.
+    for (QWidget* field :
+         {static_cast<QWidget*>(EdAdd), static_cast<QWidget*>(EdWidth),
+          static_cast<QWidget*>(EdHeight), static_cast<QWidget*>(ComboBM->lineEdit())})
+        field->installEventFilter(this);
 }
 
 void Form1::buildMenus() {
@@ -201,17 +250,18 @@ void Form1::connectCommands() {
     connect(ItTabLoad, &QAction::triggered, this, &Form1::ItTabLoad_Click);
     // Every choice of an item, also of the one already selected; editing the text runs nothing.
     connect(ComboBM, &QComboBox::activated, this, &Form1::ComboBM_Click);
-}
-
-void Form1::Form_Load() {
-    proc1();
-    setWindowTitle(QString::fromUtf8(kMainTitle));
-    Zoom = 1;
+    // The viewer holds the field texts the user types.
+    connect(EdAdd, &QLineEdit::textChanged, this,
+            [this](const QString& text) { viewer_.EdAdd = text.toStdString(); });
+    connect(EdWidth, &QLineEdit::textChanged, this,
+            [this](const QString& text) { viewer_.EdWidth = text.toStdString(); });
+    connect(EdHeight, &QLineEdit::textChanged, this,
+            [this](const QString& text) { viewer_.EdHeight = text.toStdString(); });
 }
 
 void Form1::proc1() {
-    picture();  // the picture window exists, hidden, before anything can draw
-    MemBitmap = std::make_unique<PictureSurface>();
+    picture();
+    viewer_.proc1();
 }
 
 Form2* Form1::picture() {
@@ -219,6 +269,10 @@ Form2* Form1::picture() {
     if (!form2_ || form2_->closedByUser()) {
         form2_ = new Form2(*this);
         form2_->setWindowIcon(applicationIcon());
+        // Keys, wheel and drops on the picture window are the viewer's commands.
+        form2_->setFocusPolicy(Qt::StrongFocus);
+        form2_->setAcceptDrops(true);
+        form2_->installEventFilter(this);
     }
     return form2_;
 }
@@ -227,58 +281,107 @@ void Form1::showMessage(const Message& message) {
     dialogs_.showMessage(this, message);
 }
 
-void Form1::LoadPic() {
-    if (!FileOpened) return;
-    PictureFields fields{PicWidth, PicHeight, PicAddress};
-    const LoadVerdict verdict =
-        convertFields(EdWidth->text().toStdString(), EdHeight->text().toStdString(),
-                      EdAdd->text().toStdString(), fields);
-    // Fields that converted keep their new values, also when the load is refused.
-    PicWidth = fields.PicWidth;
-    PicHeight = fields.PicHeight;
-    PicAddress = fields.PicAddress;
-    if (const auto message = messageFor(verdict)) {
-        showMessage(*message);
-        return;
-    }
-
-    DataFile PicFile;
-    const bool opened = PicFile.open(pathBytes(PicFileName));
-    const QString of = QStringLiteral(" of ") +
-                       QString::fromStdString(writeWithBlank(double(PicHeight) + 1)) +
-                       QStringLiteral(" lines");
-    readPicture(PicFile, fields, *MemBitmap, readBuffer_, [this, &of](int row) {
-        // setWindowTitle hands the title to the window system at once.
-        setWindowTitle(QStringLiteral("Loading: ") +
-                       QString::fromStdString(writeWithBlank(double(row) + 1)) + of);
-    });
-    setWindowTitle(QString::fromUtf8(kMainTitle));
-    const bool unreadable = !opened || PicFile.readFailed();
-    PicFile.close();
-    // The black picture is drawn as for any load; the user still learns why it is black.
-    if (unreadable) showMessage(kFileUnreadable);
+void Form1::setMainTitle(const std::string& title) {
+    // setWindowTitle hands the title to the window system at once.
+    setWindowTitle(QString::fromStdString(title));
 }
 
-void Form1::FormatVisuals() {
-    if (!FileOpened || !fieldsInRange({PicWidth, PicHeight, PicAddress})) return;
+void Form1::showFields(const FieldTexts& fields) {
+    auto show = [](QLineEdit* edit, const std::string& text) {
+        const QString shown = QString::fromStdString(text);
+        if (edit->text() != shown) edit->setText(shown);
+    };
+    show(EdAdd, fields.address);
+    show(EdWidth, fields.width);
+    show(EdHeight, fields.height);
+}
+
+void Form1::showZoom(const std::string& text) {
+    LbZoom->setText(fromStd(text));
+    LbZoom->repaint();  // the new factor shows before the picture is redrawn
+}
+
+void Form1::showPointer(const std::string& column, const std::string& row) {
+    LbX->setText(fromStd(column));
+    LbY->setText(fromStd(row));
+}
+
+void Form1::presentPicture(const std::string& title, const PictureSurface& surface, int width,
+                           int height, int zoom) {
     Form2* window = picture();
     window->showPresentation();
-    window->setWindowTitle(QStringLiteral("Address: ") + EdAdd->text() +
-                           QStringLiteral(" Width: ") + EdWidth->text() +
-                           QStringLiteral(" Height: ") + EdHeight->text());
+    window->setWindowTitle(QString::fromStdString(title));
     window->clearPicture();
-    window->drawPicture(*MemBitmap, PicWidth + 1, PicHeight + 1, Zoom);
+    window->drawPicture(surface, width, height, zoom);
 }
 
-QString Form1::addressText() const {
-    return EdAdd->text();
+void Form1::showBookmarkList(const std::vector<std::string>& names) {
+    ComboBM->clear();
+    for (const std::string& name : names) ComboBM->addItem(listTextForName(name));
+    ComboBM->setCurrentIndex(0);
 }
-void Form1::setAddressText(const QString& text) {
-    EdAdd->setText(text);
+
+std::string Form1::chooseFile(FileChoice choice, const std::string& folder) {
+    const QString in = fromPath(folder);
+    switch (choice) {
+        case FileChoice::Data:
+            return pathBytes(dialogs_.chooseFile(this, QStringLiteral("All files (*)"), in));
+        case FileChoice::Bookmarks:
+            return pathBytes(
+                dialogs_.chooseFile(this, QStringLiteral("Bookmark TXT file (*.txt)"), in));
+        case FileChoice::SavePicture:
+            return pathBytes(
+                dialogs_.chooseSaveFile(this, QStringLiteral("PNG image (*.png)"), in));
+    }
+    return {};
 }
-void Form1::setPointerReadout(const QString& column, const QString& row) {
-    LbX->setText(column);
-    LbY->setText(row);
+
+bool Form1::savePicture(const std::string& path, const PictureSurface& surface, int width,
+                        int height) {
+    return pictureImage(surface, width, height).save(fromPath(path), "PNG");
+}
+
+void Form1::copyPicture(const PictureSurface& surface, int width, int height) {
+    QGuiApplication::clipboard()->setImage(pictureImage(surface, width, height));
+}
+
+find::FindResult Form1::runFinder(
+    const std::function<find::FindResult(const find::ProgressFn&)>& job) {
+    // The search runs beside the event loop, so the dialog stays live and can cancel it.
+    std::atomic<bool> cancelled{false}, finished{false};
+    std::atomic<std::uint64_t> done{0}, total{0};
+    find::FindResult result;
+    std::thread worker([&] {
+        result = job([&](const find::Progress& progress) {
+            done = progress.bytesDone;
+            total = progress.bytesTotal;
+            return !cancelled.load();
+        });
+        finished = true;
+    });
+    QProgressDialog dialog(QStringLiteral("Finding pictures"), QStringLiteral("Cancel"), 0, 1000,
+                           this);
+    dialog.setWindowTitle(QString::fromUtf8(kApplicationName));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    // Shown at once: while it is up, no other command can change what the search belongs to.
+    dialog.setMinimumDuration(0);
+    dialog.show();
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished) return loop.quit();
+        if (dialog.wasCanceled()) cancelled = true;
+        const std::uint64_t all = total;
+        if (all > 0) dialog.setValue(int(std::min<std::uint64_t>(999, done * 1000 / all)));
+    });
+    poll.start(30);
+    if (!finished) loop.exec();
+    // The loop also ends when the program is leaving: stop the search rather than wait for it.
+    cancelled = true;
+    worker.join();
+    return result;
 }
 
 void Form1::endProgram() {
@@ -309,53 +412,16 @@ void Form1::closeEvent(QCloseEvent* event) {
     picture()->EndNow();
 }
 
-// "Load"
-void Form1::Command1_Click() {
-    if (!FileOpened) return;
-    LoadPic();
-    FormatVisuals();
-}
-
-// "Fix colors": one byte forward, also without a data file.
-void Form1::Command2_Click() {
-    if (auto text = fixColorsAddress(EdAdd->text().toStdString())) EdAdd->setText(fromStd(*text));
-    LoadPic();
-    FormatVisuals();
-}
-
-// "Page down"
-void Form1::Command3_Click() {
-    stepPage(pageDownAddress);
-}
-
-// "Page up"
-void Form1::Command4_Click() {
-    stepPage(pageUpAddress);
-}
-
-void Form1::stepPage(PageStep step) {
-    if (!FileOpened) return;
-    if (auto text = step(EdAdd->text().toStdString(), EdWidth->text().toStdString(),
-                         EdHeight->text().toStdString()))
-        EdAdd->setText(fromStd(*text));
-    LoadPic();
-    FormatVisuals();
-}
-
-// "Resize": fit the picture window's client area to the zoomed picture.
-void Form1::Command5_Click() {
-    if (!FileOpened) return;
+bool Form1::fitPictureWindow(double width, double height, int zoom) {
     Form2* window = picture();
-    if (window->isMinimized() || window->isMaximized() || window->isFullScreen()) return;
+    if (window->isMinimized() || window->isMaximized() || window->isFullScreen()) return false;
     const QRect available = window->screen() ? window->screen()->availableGeometry() : QRect();
 
     const QSize client = window->size();
     const QSize outer = window->frameGeometry().size();
-    const auto outerWidth =
-        fittedOuterExtent(outer.width(), client.width(), double(PicWidth) + 1, Zoom);
-    const auto outerHeightNow =
-        fittedOuterExtent(outer.height(), client.height(), double(PicHeight) + 1, Zoom);
-    if (!outerWidth || !outerHeightNow) return;
+    const auto outerWidth = fittedOuterExtent(outer.width(), client.width(), width, zoom);
+    const auto outerHeightNow = fittedOuterExtent(outer.height(), client.height(), height, zoom);
+    if (!outerWidth || !outerHeightNow) return false;
 
     auto clientFor = [](int wantedOuter, int frame, int limit) {
         if (limit > 0) wantedOuter = std::min(wantedOuter, limit);
@@ -366,76 +432,121 @@ void Form1::Command5_Click() {
     // The height is computed from the sizes as they stand after the width change.
     const QSize client2 = window->size();
     const QSize outer2 = window->frameGeometry().size();
-    if (const auto outerHeight =
-            fittedOuterExtent(outer2.height(), client2.height(), double(PicHeight) + 1, Zoom))
+    if (const auto outerHeight = fittedOuterExtent(outer2.height(), client2.height(), height, zoom))
         window->resize(client2.width(), clientFor(*outerHeight, outer2.height() - client2.height(),
                                                   available.height()));
     window->repaint();
-    FormatVisuals();
-}
-
-void Form1::BtZoomPlus_Click() {
-    setZoom(zoomIn(Zoom));
-}
-void Form1::BtZoomMinus_Click() {
-    setZoom(zoomOut(Zoom));
-}
-
-void Form1::setZoom(int zoom) {
-    Zoom = static_cast<std::uint8_t>(zoom);
-    LbZoom->setText(fromStd(writeWithBlank(Zoom)));
-    LbZoom->repaint();  // the new factor shows before the picture is redrawn
-    FormatVisuals();
-}
-
-void Form1::ItOpen_Click() {
-    const QString name = dialogs_.chooseFile(this, QStringLiteral("All files (*)"));
-    if (!name.isEmpty()) {
-        PicFileName = name;
-        FileOpened = true;
-    } else {
-        FileOpened = false;
-    }
-    EdAdd->setText(QStringLiteral("0"));
-}
-
-void Form1::ItExit_Click() {
-    endProgram();
-}
-
-void Form1::ItHelp_Click() {
-    static const std::string text = std::string("Go to ") + kHomePage;
-    showMessage({text, "Help", MessageIcon::Information});
-}
-
-void Form1::ItTabLoad_Click() {
-    const QString name = dialogs_.chooseFile(this, QStringLiteral("Bookmark TXT file (*.txt)"));
-    if (name.isEmpty()) return;
-    DataFile file;
-    if (!file.open(pathBytes(name))) {
-        showMessage({"File not found", kApplicationName, MessageIcon::None});
-        return;
-    }
-    ComboBM->clear();
-    std::vector<std::byte> bytes(kBookmarkFileLimit);
-    bytes.resize(file.read(bytes));
-    file.close();
-    Bookmarks = readBookmarks(bytes);
-    for (int i = 0; i < Bookmarks.listCount(); ++i)
-        ComboBM->addItem(listTextForName(Bookmarks.entries[static_cast<std::size_t>(i)].BmName));
-    ComboBM->setCurrentIndex(0);  // selecting from the program applies the entry too
-    ComboBM_Click();
+    return true;
 }
 
 void Form1::ComboBM_Click() {
-    const int i = ComboBM->currentIndex();
-    if (i < 0 || i >= kBookmarkEntries) return;
-    const BookmarkEntry& entry = Bookmarks.entries[static_cast<std::size_t>(i)];
-    EdAdd->setText(fromLatin1(entry.BmAddress));
-    EdWidth->setText(fromLatin1(entry.BmWidth));
-    EdHeight->setText(fromLatin1(entry.BmHeight));
-    LoadPic();
-    FormatVisuals();
+    viewer_.ComboBM_Click(ComboBM->currentIndex());
+}
+
+// Ctrl+F from any control of the main window: the controls pass on keys they do not use.
+void Form1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier)
+        viewer_.FindPictures();
+    else
+        QMainWindow::keyPressEvent(event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> files = droppedFiles(event->mimeData());
+    if (files.empty()) return;
+    event->acceptProposedAction();
+    viewer_.Drop(files);
+}
+
+// The keys of the picture window. Shift and the keypad do not matter ("+" needs Shift on many
+// keyboards); Ctrl does.
+bool Form1::pictureKey(const QKeyEvent& event) {
+    struct KeyCommand {
+        int key;
+        bool ctrl;
+        void (*run)(Viewer&);
+    };
+    static constexpr KeyCommand kKeys[] = {
+        {Qt::Key_Left, false, [](Viewer& v) { v.WidthStep(-1); }},
+        {Qt::Key_Right, false, [](Viewer& v) { v.WidthStep(+1); }},
+        {Qt::Key_Up, false, [](Viewer& v) { v.RowStep(-1); }},
+        {Qt::Key_Down, false, [](Viewer& v) { v.RowStep(+1); }},
+        {Qt::Key_Left, true, [](Viewer& v) { v.ByteBack(); }},
+        {Qt::Key_Right, true, [](Viewer& v) { v.Command2_Click(); }},
+        {Qt::Key_PageUp, false, [](Viewer& v) { v.Command4_Click(); }},
+        {Qt::Key_PageDown, false, [](Viewer& v) { v.Command3_Click(); }},
+        {Qt::Key_Plus, false, [](Viewer& v) { v.BtZoomPlus_Click(); }},
+        {Qt::Key_Minus, false, [](Viewer& v) { v.BtZoomMinus_Click(); }},
+        {Qt::Key_Backspace, false, [](Viewer& v) { v.Back(); }},
+        {Qt::Key_S, true, [](Viewer& v) { v.SavePicture(); }},
+        {Qt::Key_C, true, [](Viewer& v) { v.CopyPicture(); }},
+        {Qt::Key_F, true, [](Viewer& v) { v.FindPictures(); }},
+    };
+    const bool ctrl = event.modifiers() & Qt::ControlModifier;
+    for (const KeyCommand& command : kKeys) {
+        if (command.key == event.key() && command.ctrl == ctrl) {
+            command.run(viewer_);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Three rows per notch; with Ctrl, one zoom step per notch.
+void Form1::pictureWheel(const QWheelEvent& event) {
+    constexpr int kNotch = 120;
+    wheelRest_ += event.angleDelta().y();
+    const int notches = wheelRest_ / kNotch;
+    wheelRest_ -= notches * kNotch;
+    if (notches == 0) return;
+    if (event.modifiers() & Qt::ControlModifier) {
+        for (int i = 0; i < std::abs(notches); ++i)
+            notches > 0 ? viewer_.BtZoomPlus_Click() : viewer_.BtZoomMinus_Click();
+    } else {
+        // Turning the wheel away from the user goes back toward the start of the file.
+        viewer_.RowStep(-3.0 * notches);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (watched == form2_) return pictureKey(*key);
+            if (auto* button = qobject_cast<QPushButton*>(watched);
+                button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                !(key->modifiers() & ~Qt::KeypadModifier)) {
+                button->click();
+                return true;
+            }
+            return false;
+        }
+        case QEvent::Wheel:
+            if (watched != form2_) return false;
+            pictureWheel(*static_cast<QWheelEvent*>(event));
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (droppedFiles(drag->mimeData()).empty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const std::vector<std::string> files = droppedFiles(drop->mimeData());
+            if (files.empty()) return false;
+            drop->acceptProposedAction();
+            viewer_.Drop(files);
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 }  // namespace pixvue

@@ -1,18 +1,30 @@
+#include <cstdio>
+
 #include <QApplication>
 
 #include "app/app_icon.h"
+#include "app/command_line.h"
 #include "app/dialogs.h"
 #include "app/form1.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // Only the name: a display name would be appended to every window title.
+    // Only the name and version: a display name would be appended to every window title.
     QCoreApplication::setApplicationName(QStringLiteral("pixvue"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    const pixvue::CommandLine line = pixvue::readCommandLine(QCoreApplication::arguments());
+    if (line.exitCode) {
+        std::fputs(line.output.toLocal8Bit().constData(), *line.exitCode == 0 ? stdout : stderr);
+        return *line.exitCode;
+    }
     // Ties the windows to the installed menu entry, for its icon and name on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.pixvue.Pixvue"));
     QApplication::setWindowIcon(pixvue::applicationIcon());
     pixvue::QtDialogs dialogs;
     pixvue::Form1 form(dialogs);
     form.show();
+    // Once the window is up, so a load's progress and boxes show over it.
+    QMetaObject::invokeMethod(
+        &form, [&form, &line] { form.viewer().Start(line.request); }, Qt::QueuedConnection);
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "address_steps.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "shared/number_text.h"
@@ -20,6 +21,12 @@ std::optional<std::string> pageStep(std::string_view address, std::string_view w
     return writeWithBlank(readLenient(writePlain(n)));
 }
 
+// The steps that go back stop at 0, written plainly, as "Page up" does.
+std::optional<std::string> notBelowZero(std::optional<std::string> text) {
+    if (text && readLenient(*text) < 0) return std::string("0");
+    return text;
+}
+
 }  // namespace
 
 std::optional<std::string> fixColorsAddress(std::string_view address) {
@@ -35,9 +42,24 @@ std::optional<std::string> pageDownAddress(std::string_view address, std::string
 
 std::optional<std::string> pageUpAddress(std::string_view address, std::string_view width,
                                          std::string_view height) {
-    std::optional<std::string> text = pageStep(address, width, height, -1);
-    if (text && readLenient(*text) < 0) return std::string("0");
-    return text;
+    return notBelowZero(pageStep(address, width, height, -1));
+}
+
+std::optional<std::string> byteBackAddress(std::string_view address) {
+    const double back = readLenient(address) - 1;
+    if (!std::isfinite(back)) return std::nullopt;
+    return notBelowZero(writeWithBlank(back));
+}
+
+std::optional<std::string> rowStepAddress(std::string_view address, std::string_view width,
+                                          double rows) {
+    // A row is a page one pixel high.
+    return notBelowZero(pageStep(address, width, "1", rows));
+}
+
+std::string widthStepText(std::string_view width, int delta) {
+    const double w = readLenient(width) + delta;
+    return writePlain(std::isnan(w) ? 1.0 : std::clamp(w, 1.0, 1024.0));
 }
 
 }  // namespace pixvue

@@ -31,4 +31,15 @@ std::optional<std::string> pageDownAddress(std::string_view address, std::string
 std::optional<std::string> pageUpAddress(std::string_view address, std::string_view width,
                                          std::string_view height);
 
+// One byte back, the mirror of "Fix colors": "0" when that falls below 0.
+std::optional<std::string> byteBackAddress(std::string_view address);
+
+// `rows` picture rows (2 x width bytes each) forward, or back when negative, as the page steps
+// move: "0" when that falls below 0, empty when the address does not read strictly.
+std::optional<std::string> rowStepAddress(std::string_view address, std::string_view width,
+                                          double rows);
+
+// The width text one pixel wider or narrower, kept within 1 to 1024, written plainly.
+std::string widthStepText(std::string_view width, int delta);
+
 }  // namespace pixvue

@@ -6,9 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "picture_window/pointer.h"
 #include "picture_window/stretch.h"
-#include "shared/number_text.h"
 
 namespace pixvue {
 
@@ -101,26 +99,11 @@ void Form2::closeEvent(QCloseEvent* event) {
 }
 
 void Form2::Form_MouseMove(double x, double y) {
-    if (!host_.fileOpened()) return;
-    // Positions arrive in single precision.
-    const int zoom = host_.zoom();
-    const double column = pointerCell(static_cast<float>(x), zoom);
-    const double row = pointerCell(static_cast<float>(y), zoom);
-    host_.setPointerReadout(QString::fromStdString(writePlain(column)),
-                            QString::fromStdString(writePlain(row)));
+    host_.pointerMoved(x, y);
 }
 
 void Form2::Form_MouseDown(double x, double y) {
-    if (!host_.fileOpened()) return;
-    const int zoom = host_.zoom();
-    const double column = pointerCell(static_cast<float>(x), zoom);
-    const double row = pointerCell(static_cast<float>(y), zoom);
-    if (auto text = addColumnStep(host_.addressText().toStdString(), column))
-        host_.setAddressText(QString::fromStdString(*text));
-    if (auto text = addRowStep(host_.addressText().toStdString(), row, host_.picWidth()))
-        host_.setAddressText(QString::fromStdString(*text));
-    host_.LoadPic();
-    host_.FormatVisuals();
+    host_.pointerPressed(x, y);
 }
 
 void Form2::EndNow() {

@@ -1,6 +1,6 @@
 // The picture window: shows the enlarged picture from a backing image it keeps itself, so it
-// repaints on its own when uncovered or restored, and turns pointer moves and presses into the
-// readout and the re-anchoring of the start address.
+// repaints on its own when uncovered or restored, and hands pointer moves and presses to its
+// host, which turns them into the readout and the re-anchoring of the start address.
 #pragma once
 
 #include <QImage>

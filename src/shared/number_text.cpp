@@ -14,12 +14,20 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+int hexValue(char c) {
+    if (isDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 // The parts of a decimal number found at the start of a text.
 struct NumberSpan {
     std::size_t length = 0;  // characters that form the number; 0 when there is none
     bool negative = false;
     long long order = 0;  // decimal order of the first significant digit, for out-of-range
     bool allZero = true;
+    bool hex = false;  // 0x or 0X and hexadecimal digits, no fraction or exponent
 };
 
 // Finds the longest leading part of `s` that forms a decimal number.
@@ -29,6 +37,14 @@ NumberSpan scanNumber(std::string_view s) {
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
         n.negative = s[i] == '-';
         ++i;
+    }
+    if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
+        hexValue(s[i + 2]) >= 0) {
+        n.hex = true;
+        i += 2;
+        while (i < s.size() && hexValue(s[i]) >= 0) ++i;
+        n.length = i;
+        return n;
     }
     std::size_t intDigits = 0, fracDigits = 0;
     long long firstNonZero = 0;  // position relative to the decimal point
@@ -75,6 +91,15 @@ NumberSpan scanNumber(std::string_view s) {
 // Converts a span found by scanNumber. Overflow gives a signed infinity and underflow a
 // signed zero, whatever the standard library reports for them.
 double convert(std::string_view s, const NumberSpan& n) {
+    if (n.hex) {
+        // Past the largest double the product becomes an infinity, as a decimal overflow does.
+        double value = 0;
+        for (char c : s.substr(s.find_first_of("xX") + 1, n.length)) {
+            if (hexValue(c) < 0) break;
+            value = value * 16 + hexValue(c);
+        }
+        return n.negative ? -value : value;
+    }
     std::string_view digits = s.substr(0, n.length);
     if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
     double value = 0;

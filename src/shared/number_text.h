@@ -11,13 +11,15 @@
 namespace pixvue {
 
 // The whole text, blanks and tabs around it aside, must be one decimal number: an optional
-// sign, digits with an optional fraction (at least one digit in all), an optional exponent.
-// Anything else fails, and so does a number too large for a double.
+// sign, digits with an optional fraction (at least one digit in all), an optional exponent; or
+// an optional sign, 0x or 0X and hexadecimal digits. Anything else fails, and so does a number
+// too large for a double.
 std::optional<double> readStrict(std::string_view text);
 
 // Blanks, tabs and line feeds anywhere are skipped; the value is the longest leading part that
-// forms a number, 0 when there is none. Never fails; a number too large for a double reads as
-// an infinity, which callers must treat as unusable.
+// forms a number (0x or 0X and hexadecimal digits read as hexadecimal), 0 when there is none.
+// Never fails; a number too large for a double reads as an infinity, which callers must treat
+// as unusable.
 double readLenient(std::string_view text);
 
 // Rounds to the nearest integer, halves to the even neighbour; empty when the result lies

@@ -64,7 +64,7 @@ class BookmarkCommandsTest : public QObject {
         QCOMPARE(items(), (QStringList{"Intro", "Tiles", ""}));
         QCOMPARE(form->ComboBM->currentIndex(), 0);
         QCOMPARE(fields(), (QStringList{"1024", "32", "16"}));
-        QCOMPARE(form->PicAddress, 1024);
+        QCOMPARE(form->viewer().PicAddress, 1024);
         QVERIFY(form->picture()->isVisible());
         QCOMPARE(form->picture()->windowTitle(), QString("Address: 1024 Width: 32 Height: 16"));
         QVERIFY(dialogs->messages.empty());
@@ -75,7 +75,7 @@ class BookmarkCommandsTest : public QObject {
         form->ComboBM->setCurrentIndex(1);
         emit form->ComboBM->activated(1);
         QCOMPARE(fields(), (QStringList{"100", "8", "2"}));
-        QCOMPARE(form->PicAddress, 100);
+        QCOMPARE(form->viewer().PicAddress, 100);
         // The item already selected, chosen again, loads again (the typed address is replaced).
         form->EdAdd->setText("9999");
         emit form->ComboBM->activated(1);
@@ -126,7 +126,7 @@ class BookmarkCommandsTest : public QObject {
         QCOMPARE(dialogs->messages[0].title, std::string("Pixvue"));
         QCOMPARE(dialogs->messages[0].icon, MessageIcon::None);
         QCOMPARE(items(), (QStringList{"A", "B", ""}));
-        QCOMPARE(form->Bookmarks.entries[1].BmAddress, std::string("100"));
+        QCOMPARE(form->viewer().Bookmarks.entries[1].BmAddress, std::string("100"));
         // Cancelling changes nothing either.
         loadBookmarks("");
         QCOMPARE(items(), (QStringList{"A", "B", ""}));
@@ -139,7 +139,7 @@ class BookmarkCommandsTest : public QObject {
         QCOMPARE(items().size(), 11);
         loadBookmarks(file("one.txt", "only,2,2,2"));
         QCOMPARE(items(), QStringList{"only"});
-        QCOMPARE(form->Bookmarks.entries[5], BookmarkEntry{});
+        QCOMPARE(form->viewer().Bookmarks.entries[5], BookmarkEntry{});
     }
 
     void beforeADataFileOnlyTheFieldsChange() {
@@ -154,11 +154,12 @@ class BookmarkCommandsTest : public QObject {
 
     void namesShowControlCharactersVisibly() {
         loadBookmarks(file("odd.txt", std::string("\r\nTab\there\0,1,1,1\r\n\xE9t\xE9,2,2,2", 28)));
-        QCOMPARE(items()[0], QString::fromUtf8("\u240D\u240ATab\u2409here\u2400"));
+        QCOMPARE(items()[0], QString::fromUtf8("^M^JTab^Ihere^@"));
         QCOMPARE(items()[1], QString::fromUtf8("été"));
         // The table keeps the bytes exactly.
-        QCOMPARE(form->Bookmarks.entries[0].BmName, std::string("\r\nTab\there\0", 11));
+        QCOMPARE(form->viewer().Bookmarks.entries[0].BmName, std::string("\r\nTab\there\0", 11));
         QCOMPARE(listTextForName(std::string(500, 'x')).size(), 201);
+        QCOMPARE(listTextForName("a\x85\x7F\x1B"), QString("a\\x85^?^["));
     }
 
     void theListCountRuleAtTheTableLimit() {

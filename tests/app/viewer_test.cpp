@@ -75,8 +75,8 @@ class ViewerTest : public QObject {
 
     void startsWithTheTitleAndNothingLoaded() {
         QCOMPARE(form->windowTitle(), QString("Ambrel's Pixvue 0.1"));
-        QCOMPARE(int(form->Zoom), 1);
-        QVERIFY(!form->FileOpened);
+        QCOMPARE(int(form->viewer().Zoom), 1);
+        QVERIFY(!form->viewer().FileOpened);
         QVERIFY(!form->picture()->isVisible());
         QCOMPARE(form->EdAdd->text(), QString("0"));
         QCOMPARE(form->EdWidth->text(), QString("320"));
@@ -113,15 +113,15 @@ class ViewerTest : public QObject {
         form->EdAdd->setText("1234");
         form->EdWidth->setText("77");
         openData(dataFile);
-        QVERIFY(form->FileOpened);
-        QCOMPARE(form->PicFileName, dataFile);
+        QVERIFY(form->viewer().FileOpened);
+        QCOMPARE(QString::fromStdString(form->viewer().PicFileName), dataFile);
         QCOMPARE(form->EdAdd->text(), QString("0"));
         QCOMPARE(form->EdWidth->text(), QString("77"));
         QCOMPARE(dialogs->filters.back(), QString("All files (*)"));
         // Cancelling afterwards resets the address and makes Load do nothing.
         form->EdAdd->setText("55");
         openData("");
-        QVERIFY(!form->FileOpened);
+        QVERIFY(!form->viewer().FileOpened);
         QCOMPARE(form->EdAdd->text(), QString("0"));
         form->Command1_Click();
         QVERIFY(!form->picture()->isVisible());
@@ -137,8 +137,8 @@ class ViewerTest : public QObject {
         QCOMPARE(log.titles[239], QString("Loading:  240 of  240 lines"));
         QCOMPARE(log.titles.back(), QString("Ambrel's Pixvue 0.1"));
         QVERIFY(dialogs->messages.empty());
-        QCOMPARE(form->PicWidth, 319);
-        QCOMPARE(form->PicHeight, 239);
+        QCOMPARE(form->viewer().PicWidth, 319);
+        QCOMPARE(form->viewer().PicHeight, 239);
     }
 
     void loadShowsThePictureExactlyWithItsCaption() {
@@ -222,8 +222,8 @@ class ViewerTest : public QObject {
         form->Command1_Click();
         type("0", "4", "x");
         form->Command1_Click();
-        QCOMPARE(form->PicWidth, 3);
-        QCOMPARE(form->PicHeight, 7);
+        QCOMPARE(form->viewer().PicWidth, 3);
+        QCOMPARE(form->viewer().PicHeight, 7);
         // The presentation runs with them: 4 x 8 of what the surface holds.
         QCOMPARE(form->picture()->windowTitle(), QString("Address: 0 Width: 4 Height: x"));
         QCOMPARE(shown(3, 7), rgbOfWord(7 * 8 + 3));
@@ -289,17 +289,17 @@ class ViewerTest : public QObject {
         type("0", "3", "2");
         form->Command1_Click();
         form->BtZoomMinus_Click();
-        QCOMPARE(int(form->Zoom), 1);
+        QCOMPARE(int(form->viewer().Zoom), 1);
         QCOMPARE(form->LbZoom->text(), QString(" 1"));
         for (int i = 0; i < 11; ++i) form->BtZoomPlus_Click();
-        QCOMPARE(int(form->Zoom), 11);
+        QCOMPARE(int(form->viewer().Zoom), 11);
         QCOMPARE(form->LbZoom->text(), QString(" 11"));
         QCOMPARE(shown(32, 21), rgbOfWord(5));
         QCOMPARE(shown(33, 0), background());
         // The zoom presents the surface again without reading the file.
         QFile::remove(dataFile);
         for (int i = 0; i < 11; ++i) form->BtZoomMinus_Click();
-        QCOMPARE(int(form->Zoom), 1);
+        QCOMPARE(int(form->viewer().Zoom), 1);
         QCOMPARE(shown(2, 1), rgbOfWord(5));
         QVERIFY(dialogs->messages.empty());
     }
@@ -309,7 +309,7 @@ class ViewerTest : public QObject {
         type("0", "320", "240");
         form->Command3_Click();
         QCOMPARE(form->EdAdd->text(), QString(" 153600"));
-        QCOMPARE(form->PicAddress, 153600);
+        QCOMPARE(form->viewer().PicAddress, 153600);
         QCOMPARE(shown(0, 0), rgbOfWord(76800 & 0x7FFF));
         form->Command3_Click();
         QCOMPARE(form->EdAdd->text(), QString(" 307200"));
@@ -356,7 +356,7 @@ class ViewerTest : public QObject {
         QCOMPARE(form->LbY->text(), QString("2"));
         QTest::mousePress(w, Qt::RightButton, Qt::ShiftModifier, QPoint(7, 5));
         QCOMPARE(form->EdAdd->text(), QString(" 406"));
-        QCOMPARE(form->PicAddress, 406);
+        QCOMPARE(form->viewer().PicAddress, 406);
         QCOMPARE(shown(0, 0), rgbOfWord(203));  // the pixel that was at column 3, row 2
         // A press right of the picture moves into the next row.
         form->EdAdd->setText("0");

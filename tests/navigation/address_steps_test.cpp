@@ -67,5 +67,25 @@ TEST(FixColors, OneByteForwardFromAnyText) {
     EXPECT_FALSE(fixColorsAddress("1e309"));
 }
 
+// The keyboard's steps: a row (2 x width bytes) either way, a byte back, the width by one.
+TEST(KeySteps, RowsBytesAndWidths) {
+    EXPECT_EQ(rowStepAddress("0", "320", 1), " 640");
+    EXPECT_EQ(rowStepAddress(" 1000", "320", -1), " 360");
+    EXPECT_EQ(rowStepAddress("1000", "320", -3), "0");  // never below 0
+    EXPECT_EQ(rowStepAddress("640", "320", -1), " 0");
+    EXPECT_EQ(rowStepAddress("0x100", "0x10", 3), " 352");
+    EXPECT_EQ(rowStepAddress("abc", "320", 1), std::nullopt);
+    EXPECT_EQ(byteBackAddress(" 251905"), " 251904");
+    EXPECT_EQ(byteBackAddress("0"), "0");
+    EXPECT_EQ(byteBackAddress("letters"), "0");
+    EXPECT_FALSE(byteBackAddress("-1e309"));
+    EXPECT_EQ(widthStepText("320", -1), "319");
+    EXPECT_EQ(widthStepText(" 320", 1), "321");
+    EXPECT_EQ(widthStepText("1", -1), "1");
+    EXPECT_EQ(widthStepText("1024", 1), "1024");
+    EXPECT_EQ(widthStepText("letters", 1), "1");
+    EXPECT_EQ(widthStepText("1e309", -1), "1024");
+}
+
 }  // namespace
 }  // namespace pixvue

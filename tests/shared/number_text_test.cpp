@@ -16,28 +16,33 @@ struct StrictCase {
 
 class StrictReading : public ::testing::TestWithParam<StrictCase> {};
 
-TEST_P(StrictReading, ReadsOnlyWholeDecimalNumbers) {
+TEST_P(StrictReading, ReadsOnlyWholeNumbers) {
     const auto& c = GetParam();
     EXPECT_EQ(readStrict(c.text), c.value) << '"' << c.text << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, StrictReading,
-    ::testing::Values(StrictCase{"320", 320.0}, StrictCase{" 320 ", 320.0},
-                      StrictCase{"\t-2\t", -2.0}, StrictCase{"+5", 5.0}, StrictCase{"5.", 5.0},
-                      StrictCase{".5", 0.5}, StrictCase{"1e3", 1000.0}, StrictCase{"1E+3", 1000.0},
-                      StrictCase{"2.5e-1", 0.25}, StrictCase{"319.5", 319.5},
-                      StrictCase{"3000000000", 3e9}, StrictCase{"0010", 10.0},
-                      // failures
-                      StrictCase{"", std::nullopt}, StrictCase{"   ", std::nullopt},
-                      StrictCase{"12abc", std::nullopt}, StrictCase{"1 024", std::nullopt},
-                      StrictCase{"abc", std::nullopt}, StrictCase{".", std::nullopt},
-                      StrictCase{"-", std::nullopt}, StrictCase{"- 5", std::nullopt},
-                      StrictCase{"1e", std::nullopt}, StrictCase{"0x10", std::nullopt},
-                      StrictCase{"1,024", std::nullopt}, StrictCase{"\n5", std::nullopt},
-                      StrictCase{"1e309", std::nullopt}, StrictCase{"-1e309", std::nullopt},
-                      StrictCase{"nan", std::nullopt}, StrictCase{"inf", std::nullopt},
-                      StrictCase{std::string("5\0", 2), std::nullopt}));
+    ::testing::Values(
+        StrictCase{"320", 320.0}, StrictCase{" 320 ", 320.0}, StrictCase{"\t-2\t", -2.0},
+        StrictCase{"+5", 5.0}, StrictCase{"5.", 5.0}, StrictCase{".5", 0.5},
+        StrictCase{"1e3", 1000.0}, StrictCase{"1E+3", 1000.0}, StrictCase{"2.5e-1", 0.25},
+        StrictCase{"319.5", 319.5}, StrictCase{"3000000000", 3e9}, StrictCase{"0010", 10.0},
+        // hexadecimal
+        StrictCase{"0x10", 16.0}, StrictCase{" 0XfF ", 255.0}, StrictCase{"-0x3d090", -250000.0},
+        StrictCase{"0x77359400", 2e9}, StrictCase{"0x1e5", 485.0}, StrictCase{"0x", std::nullopt},
+        StrictCase{"0x1g", std::nullopt}, StrictCase{"0x1.8", std::nullopt},
+        StrictCase{"x10", std::nullopt}, StrictCase{"0 x10", std::nullopt},
+        StrictCase{"0x" + std::string(300, 'f'), std::nullopt},
+        // failures
+        StrictCase{"", std::nullopt}, StrictCase{"   ", std::nullopt},
+        StrictCase{"12abc", std::nullopt}, StrictCase{"1 024", std::nullopt},
+        StrictCase{"abc", std::nullopt}, StrictCase{".", std::nullopt},
+        StrictCase{"-", std::nullopt}, StrictCase{"- 5", std::nullopt},
+        StrictCase{"1e", std::nullopt}, StrictCase{"1,024", std::nullopt},
+        StrictCase{"\n5", std::nullopt}, StrictCase{"1e309", std::nullopt},
+        StrictCase{"-1e309", std::nullopt}, StrictCase{"nan", std::nullopt},
+        StrictCase{"inf", std::nullopt}, StrictCase{std::string("5\0", 2), std::nullopt}));
 
 TEST(StrictReading, KeepsTinyAndHugeFiniteValues) {
     EXPECT_EQ(readStrict("1e308"), 1e308);
@@ -67,8 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LenientCase{"", 0}, LenientCase{"letters", 0}, LenientCase{" 640", 640},
                       LenientCase{"- 5", -5}, LenientCase{"\t1\n2", 12}, LenientCase{"1e3x", 1000},
                       LenientCase{"1e", 1}, LenientCase{"1e+", 1}, LenientCase{".5", 0.5},
-                      LenientCase{"5.", 5}, LenientCase{"-", 0}, LenientCase{"0x10", 0},
-                      LenientCase{"1,024", 1}, LenientCase{"+7", 7}, LenientCase{"1.2.3", 1.2}));
+                      LenientCase{"5.", 5}, LenientCase{"-", 0}, LenientCase{"0x10", 16},
+                      LenientCase{"1,024", 1}, LenientCase{"+7", 7}, LenientCase{"1.2.3", 1.2},
+                      LenientCase{"0X1Fzz", 31}, LenientCase{"0 x 1 0", 16}, LenientCase{"0x", 0},
+                      LenientCase{"0xg", 0}, LenientCase{"-0xA.5", -10}));
 
 TEST(LenientReading, OverflowIsInfiniteAndUnderflowZero) {
     EXPECT_EQ(readLenient("1e309"), std::numeric_limits<double>::infinity());
