@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the corpus (once per seed and size) and scores the finder on it:
+#   eval.sh BUILD_DIR SCAN_PROGRAM SEED SIZE_MB [pixvue-eval options...]
+# Scan outputs and times go to BUILD_DIR/corpus-scan/.
+set -euo pipefail
+build=$1 scan=$2 seed=$3 size=$4
+shift 4
+corpus=$build/corpus
+stamp="seed $seed size $size"
+
+if [ ! -f "$corpus/truth.tsv" ] || [ "$(cat "$corpus/stamp" 2>/dev/null)" != "$stamp" ]; then
+    rm -rf "$corpus"
+    echo "Building the corpus ($stamp) into $corpus"
+    "$build/pixvue-make-corpus" --seed "$seed" --size-mb "$size" --out "$corpus" >/dev/null
+    echo "$stamp" > "$corpus/stamp"
+fi
+
+[ -x "$scan" ] || { echo "No finder at $scan" >&2; exit 1; }
+out=$build/corpus-scan
+rm -rf "$out"
+mkdir -p "$out"
+: > "$out/times.tsv"
+for f in "$corpus"/*.bin; do
+    name=$(basename "$f")
+    start=$(date +%s.%N)
+    "$scan" "$f" --json > "$out/$name.json"
+    end=$(date +%s.%N)
+    echo -e "$name\t$(echo "$end - $start" | bc)" >> "$out/times.tsv"
+done
+"$build/pixvue-eval" --times "$out/times.tsv" "$@" "$corpus/truth.tsv" "$out"/*.json
