@@ -176,11 +176,10 @@ int main(int argc, char** argv) {
         const auto bytes = tally.fillerBytes.count(k) ? tally.fillerBytes.at(k) : 0;
         const int n = falseByKind.count(k) ? falseByKind.at(k) : 0;
         if (bytes)
-            std::printf("  %-12s %6d  in %7.2f MB  = %8.2f per MB\n", k.c_str(), n, bytes / 1e6,
+            std::printf("  %-22s %6d  in %7.2f MB  = %8.2f per MB\n", k.c_str(), n, bytes / 1e6,
                         n / (bytes / 1e6));
         else
-            std::printf("  %-12s %6d  (on pictures of another width or place, or headers)\n",
-                        k.c_str(), n);
+            std::printf("  %-22s %6d\n", k.c_str(), n);
     }
 
     double seconds = 0;

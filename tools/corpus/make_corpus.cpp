@@ -55,7 +55,8 @@ QStringList filesUnder(const QString& dir, const QStringList& patterns, const QS
 
 SourceSet findSources() {
     SourceSet s;
-    s.byCategory["photo"] = filesUnder("/usr/share/tuxpaint/templates", {"*.jpg"});
+    s.byCategory["photo"] = filesUnder("/usr/share/tuxpaint/templates", {"*.jpg"}) +
+                            filesUnder("/usr/share/backgrounds/mate/nature", {"*.jpg"});
     s.byCategory["sprite"] =
         filesUnder("/usr/share/games/pingus/data/images", {"*.png"}, "/backgrounds/") +
         filesUnder("/usr/share/games/lbreakout2/gfx", {"*.png"}, "/back") +

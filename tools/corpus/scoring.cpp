@@ -34,6 +34,17 @@ struct Unit {
     int frame;  // -1: the whole picture
 };
 
+// What went wrong with a proposal lying mostly on a true picture, for tuning the finder.
+std::string pictureMistake(const Segment& pic, const Proposal& p) {
+    if (p.width == pic.width) {
+        bool aligned = false;
+        rowsBetween(pic.start, p.address, pic.width, aligned);
+        return aligned ? "picture-part" : "picture-misaligned";
+    }
+    if (p.width % pic.width == 0 || pic.width % p.width == 0) return "picture-width-multiple";
+    return "picture-width-other";
+}
+
 }  // namespace
 
 Fit fitOf(std::uint64_t address, int width, int height, const Proposal& p) {
@@ -167,7 +178,9 @@ void scoreFile(const std::string& file, const std::vector<Segment>& truth,
                 const std::uint64_t hi = std::min(s.end, end);
                 if (hi > lo && hi - lo > best) {
                     best = hi - lo;
-                    out.kind = s.record == "filler" ? s.kind : s.record;
+                    out.kind = s.record == "filler"    ? s.kind
+                               : s.record == "picture" ? pictureMistake(s, p)
+                                                       : s.record;
                 }
             }
         }

@@ -36,7 +36,10 @@ struct ProposalOutcome {
     std::string file;
     Proposal proposal;
     bool onPicture = false;  // matched a true picture (or frames of a sheet) one to one
-    std::string kind;        // false ones: the kind of data most of its bytes lie in
+    // False ones: the filler kind most of its bytes lie in, "header", "outside", or what is
+    // wrong when on a picture: picture-part (right width and rows, a piece or a duplicate),
+    // picture-misaligned, picture-width-multiple or picture-width-other.
+    std::string kind;
 };
 
 // Everything one evaluation found, added up file by file.

@@ -75,7 +75,7 @@ TEST(ScoringTest, MatchesOneToOneAndFramesOfSheets) {
     EXPECT_FALSE(tally.pictures[1].strict);  // frames 1-3 were not found one by one
     ASSERT_EQ(tally.proposals.size(), 6u);
     const bool onPicture[] = {true, false, true, true, false, false};
-    const char* kind[] = {"", "picture", "", "", "text", "zeros"};
+    const char* kind[] = {"", "picture-part", "", "", "text", "zeros"};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(tally.proposals[i].onPicture, onPicture[i]) << i;
         EXPECT_EQ(tally.proposals[i].kind, kind[i]) << i;
