@@ -6,7 +6,8 @@ set -euo pipefail
 build=$1 scan=$2 seed=$3 size=$4
 shift 4
 corpus=$build/corpus
-stamp="seed $seed size $size"
+# A new seed, size or corpus maker builds the corpus anew.
+stamp="seed $seed size $size maker $(cksum < "$(dirname "$0")/make_corpus.cpp" | cut -d' ' -f1)"
 
 if [ ! -f "$corpus/truth.tsv" ] || [ "$(cat "$corpus/stamp" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$corpus"
@@ -23,7 +24,11 @@ mkdir -p "$out"
 for f in "$corpus"/*.bin; do
     name=$(basename "$f")
     start=$(date +%s.%N)
-    "$scan" "$f" --json > "$out/$name.json"
+    if ! "$scan" "$f" --json > "$out/$name.json"; then
+        echo "The finder failed on $name: left out of the figures" >&2
+        rm -f "$out/$name.json"
+        continue
+    fi
     end=$(date +%s.%N)
     echo -e "$name\t$(echo "$end - $start" | bc)" >> "$out/times.tsv"
 done

@@ -220,6 +220,12 @@ int main(int argc, char** argv) {
                     t.atMost ? "at most" : "at least", t.goal);
     }
     std::printf("%s\n", failed ? "Some targets are missed." : "All targets hold.");
+    // One line for scripts that follow the figures from run to run.
+    std::printf(
+        "summary strict=%.3f usable=%.3f photo=%.3f narrow=%.3f precision=%.3f "
+        "must_be_empty=%d mb_per_s=%.1f\n",
+        all.strictShare(), all.usableShare(), photos.usableShare(), narrow.usableShare(), precision,
+        mustBeNone, seconds > 0 ? mb / seconds : 0.0);
 
     if (parser.isSet("misses")) {
         std::printf(

@@ -119,9 +119,13 @@ int pickWidth(Rng& rng) {
     return w;
 }
 
+// Mostly the shapes pictures have (up to three times as wide as high or the other way round),
+// now and then any height at all.
 int pickHeight(Rng& rng, int width, int maxPixels) {
     const int cap = std::clamp(maxPixels / width, kMinSide, kMaxSide);
-    return static_cast<int>(rng.logRange(kMinSide, cap));
+    if (rng.chance(0.2)) return static_cast<int>(rng.logRange(kMinSide, cap));
+    const double aspect = std::exp((rng.unit() * 2 - 1) * std::log(3.0));
+    return std::clamp(static_cast<int>(std::lround(width * aspect)), kMinSide, cap);
 }
 
 QImage scaled(const QImage& img, int w, int h, bool smooth) {
@@ -403,16 +407,27 @@ class Filler {
                 const QString path = doc.filePath(pkg + "/copyright");
                 if (QFileInfo(path).size() > 2048) text_ << path;
             }
+            // Manual pages, read unpacked: roff source is text of another shape.
+            const QStringList pages = filesUnder("/usr/share/man/man1", {"*.1.gz"});
+            for (qsizetype i = 0; i < pages.size(); i += 20) text_ << pages[i];
         }
         return text_;
     }
 
     QByteArray fromFiles(const QStringList& files, qsizetype length, Rng& rng, QString& source) {
         QByteArray out;
-        while (out.size() < length && !files.isEmpty()) {
-            QFile f(files[static_cast<int>(rng.range(0, files.size() - 1))]);
+        for (int attempt = 0; out.size() < length && !files.isEmpty() && attempt < 100000;
+             ++attempt) {
+            const QString path = files[static_cast<int>(rng.range(0, files.size() - 1))];
+            QFile f(path);
             if (!f.open(QIODevice::ReadOnly) || f.size() == 0) continue;
-            if (source == "-") source = f.fileName();
+            if (source == "-") source = path;
+            if (path.endsWith(".gz")) {
+                const QByteArray text = runFilter("gzip", {"-dc"}, f.readAll());
+                const qsizetype take = std::min<qsizetype>(text.size(), length - out.size());
+                out += text.mid(rng.range(0, text.size() - take), take);
+                continue;
+            }
             const qint64 take = std::min<qint64>(f.size(), length - out.size());
             f.seek(rng.range(0, f.size() - take));
             out += f.read(take);
