@@ -12,7 +12,7 @@ stamp="seed $seed size $size maker $(cksum < "$(dirname "$0")/make_corpus.cpp" |
 if [ ! -f "$corpus/truth.tsv" ] || [ "$(cat "$corpus/stamp" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$corpus"
     echo "Building the corpus ($stamp) into $corpus"
-    "$build/pixvue-make-corpus" --seed "$seed" --size-mb "$size" --out "$corpus" >/dev/null
+    "$build/pixvue-make-corpus" --seed "$seed" --size-mb "$size" --out "$corpus" > "$build/corpus-summary.txt"
     echo "$stamp" > "$corpus/stamp"
 fi
 

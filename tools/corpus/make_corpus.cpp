@@ -850,5 +850,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Cannot write %s\n", qPrintable(truthPath));
         return 1;
     }
+
+    // What the corpus holds, on standard output.
+    std::map<std::string, int> pictures;
+    std::map<std::string, double> megabytes;
+    for (const Segment& s : truth) {
+        if (s.record == "file") megabytes["all files"] += s.end / 1e6;
+        if (s.record != "picture") {
+            if (s.record == "filler") megabytes["filler " + s.kind] += (s.end - s.start) / 1e6;
+            continue;
+        }
+        megabytes["pictures"] += (s.end - s.start) / 1e6;
+        ++pictures["category " + s.kind];
+        ++pictures["group " + s.group];
+        ++pictures["bit 15 " + s.bit15];
+        ++pictures[s.width < 32    ? "width 8-31"
+                   : s.width < 128 ? "width 32-127"
+                   : s.width < 512 ? "width 128-511"
+                                   : "width 512-1024"];
+        if (s.width % 2) ++pictures["width odd"];
+        if (s.start % 2) ++pictures["address odd"];
+        ++pictures["all"];
+    }
+    for (const auto& [what, n] : pictures) std::printf("pictures %-22s %6d\n", what.c_str(), n);
+    for (const auto& [what, mb] : megabytes) std::printf("MB %-28s %8.2f\n", what.c_str(), mb);
     return 0;
 }

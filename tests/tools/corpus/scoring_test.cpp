@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace pixvue::corpus {
 namespace {
 
@@ -93,6 +95,25 @@ TEST(ScoringTest, SheetFoundWholeOrEveryFrameIsStrict) {
     scoreFile("f.bin", fileTruth(), each, frames);
     EXPECT_TRUE(frames.pictures[1].strict);
     for (const auto& p : frames.proposals) EXPECT_TRUE(p.onPicture);
+}
+
+TEST(ScoringTest, TruthReadsBackAndRejectsBrokenLines) {
+    std::stringstream written;
+    written << kTruthHeader << '\n';
+    for (const Segment& s : fileTruth()) writeSegment(written, s);
+    std::vector<Segment> read;
+    std::string error;
+    ASSERT_TRUE(readTruth(written, read, error)) << error;
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(read[3].frameHeight, 8);
+    EXPECT_EQ(read[3].end, 2025u);
+
+    for (const char* broken :
+         {"picture\tf.bin\t10\t5\tphoto\t1\t1\t-\t-\t0\t0\t-",  // ends first
+          "picture\tf.bin\tten\t20\tphoto\t1\t1\t-\t-\t0\t0\t-", "filler\tf.bin\t0\t9"}) {
+        std::stringstream in(broken);
+        EXPECT_FALSE(readTruth(in, read, error)) << broken;
+    }
 }
 
 }  // namespace
