@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages whose pictures and sounds the corpus is made of, when any is
-# missing (about 72 MB to download). The normal build does not need them.
+# missing (about 80 MB to download). The normal build does not need them.
 set -euo pipefail
 
 packages=(
     tuxpaint-data       # photographs (templates), screenshots with text (manual), cartoons
     mate-backgrounds    # photographs (nature)
     tango-icon-theme    # icons at 16, 22, 24 and 32 pixels
+    lxde-icon-theme     # icons of another style, 16 to 96 pixels
     pingus-data         # sprites and animation strips
     lbreakout2-data     # sprites and tiled backgrounds
     kobodeluxe-data     # sprites
+    tecnoballz-data     # sprite atlases and tiles
+    ceferino-data       # sprites, drawn backgrounds
     espeak-ng           # speech for the audio filler
     fonts-dejavu-core   # text of the drawn screenshots
     gzip xz-utils       # compressed filler

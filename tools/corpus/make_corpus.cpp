@@ -60,16 +60,21 @@ SourceSet findSources() {
     s.byCategory["sprite"] =
         filesUnder("/usr/share/games/pingus/data/images", {"*.png"}, "/backgrounds/") +
         filesUnder("/usr/share/games/lbreakout2/gfx", {"*.png"}, "/back") +
-        filesUnder("/usr/share/kobo-deluxe/gfx", {"*.png"});
+        filesUnder("/usr/share/kobo-deluxe/gfx", {"*.png"}) +
+        filesUnder("/usr/share/games/tecnoballz", {"*.png"}) +
+        filesUnder("/usr/share/games/ceferino/ima", {"*.png"});
     QStringList icons;
     for (const char* size : {"16x16", "22x22", "24x24", "32x32"})
         icons += filesUnder(QString("/usr/share/icons/Tango/") + size, {"*.png"});
+    for (const char* size : {"16x16", "24x24", "36x36", "48x48", "64x64", "72x72", "96x96"})
+        icons += filesUnder(QString("/usr/share/icons/nuoveXT2/") + size, {"*.png"});
     s.byCategory["icon"] = icons;
     s.byCategory["screenshot"] =
         filesUnder("/usr/share/doc/tuxpaint-data/html/images", {"*.png", "*.jpg"});
     s.byCategory["cartoon"] = filesUnder("/usr/share/tuxpaint/starters", {"*.png"}) +
                               filesUnder("/usr/share/tuxpaint/stamps/cartoon", {"*.png"}) +
-                              filesUnder("/usr/share/games/lbreakout2/gfx", {"back*.png"});
+                              filesUnder("/usr/share/games/lbreakout2/gfx", {"back*.png"}) +
+                              filesUnder("/usr/share/games/ceferino/ima", {"*.jpg"});
     return s;
 }
 
@@ -259,6 +264,14 @@ std::optional<Made> makePicture(const SourceSet& sources, const QString& categor
             src.height() <= kMaxSide && src.width() * src.height() <= maxPixels) {
             out = src;
             how = "native";
+        } else if (category == "sprite" && src.width() >= std::max(w, 64) && src.height() >= 64 &&
+                   (rng.chance(0.3) || src.width() > kMaxSide || src.height() > kMaxSide)) {
+            // A piece of a sprite atlas at its own scale, as a game holds it in memory.
+            const int cw = w;
+            const int ch = std::min(pickHeight(rng, cw, maxPixels), src.height());
+            out = src.copy(static_cast<int>(rng.range(0, src.width() - cw)),
+                           static_cast<int>(rng.range(0, src.height() - ch)), cw, ch);
+            how = "atlas crop";
         } else if (category == "icon" || category == "sprite" || category == "cartoon") {
             // Whole picture at another size, aspect kept (pixel art usually scaled by nearest).
             if (!wantWidth && category != "cartoon") {
