@@ -229,13 +229,31 @@ int main(int argc, char** argv) {
 
     if (parser.isSet("misses")) {
         std::printf(
-            "\nMissed pictures (file address width height category bit15 group frame source)\n");
+            "\nMissed pictures (file address width height category bit15 group frame, the "
+            "candidate overlapping it most as @address:width x height, source)\n");
         for (const PictureOutcome& o : tally.pictures) {
             if (o.usable && o.strict) continue;
             const Segment& p = o.picture;
-            std::printf("  %s %s %llu %d %d %s %s %s %d %s\n", o.usable ? "not-strict" : "MISSED",
-                        p.file.c_str(), static_cast<unsigned long long>(p.start), p.width, p.height,
-                        p.kind.c_str(), p.bit15.c_str(), p.group.c_str(), p.frameHeight,
+            // What the finder made of those bytes, if anything.
+            const Proposal* nearest = nullptr;
+            std::uint64_t most = 0;
+            for (const ProposalOutcome& c : tally.proposals) {
+                const Proposal& q = c.proposal;
+                const std::uint64_t end = q.address + std::uint64_t(2) * q.width * q.height;
+                const std::uint64_t lo = std::max(q.address, p.start), hi = std::min(end, p.end);
+                if (c.file == p.file && hi > lo && hi - lo > most) {
+                    most = hi - lo;
+                    nearest = &q;
+                }
+            }
+            const std::string near = nearest ? "@" + std::to_string(nearest->address) + ":" +
+                                                   std::to_string(nearest->width) + "x" +
+                                                   std::to_string(nearest->height)
+                                             : "none";
+            std::printf("  %s %s %llu %d %d %s %s %s %d %s %s\n",
+                        o.usable ? "not-strict" : "MISSED", p.file.c_str(),
+                        static_cast<unsigned long long>(p.start), p.width, p.height, p.kind.c_str(),
+                        p.bit15.c_str(), p.group.c_str(), p.frameHeight, near.c_str(),
                         p.source.c_str());
         }
         std::printf("\nFalse candidates (file address width height confidence kind reason)\n");
