@@ -6,8 +6,9 @@ set -euo pipefail
 build=$1 scan=$2 seed=$3 size=$4
 shift 4
 corpus=$build/corpus
-# A new seed, size or corpus maker builds the corpus anew.
-stamp="seed $seed size $size maker $(cksum < "$(dirname "$0")/make_corpus.cpp" | cut -d' ' -f1)"
+# A new seed, size, corpus maker or list of picture packages builds the corpus anew.
+here=$(dirname "$0")
+stamp="seed $seed size $size maker $(cat "$here/make_corpus.cpp" "$here/install-picture-packages.sh" | cksum | cut -d' ' -f1)"
 
 if [ ! -f "$corpus/truth.tsv" ] || [ "$(cat "$corpus/stamp" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$corpus"
@@ -30,6 +31,6 @@ for f in "$corpus"/*.bin; do
         continue
     fi
     end=$(date +%s.%N)
-    echo -e "$name\t$(echo "$end - $start" | bc)" >> "$out/times.tsv"
+    echo -e "$name\t$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" >> "$out/times.tsv"
 done
 "$build/pixvue-eval" --times "$out/times.tsv" "$@" "$corpus/truth.tsv" "$out"/*.json
