@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QtEndian>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -364,6 +365,59 @@ QByteArray runFilter(const QString& program, const QStringList& args, const QByt
     return proc.readAllStandardOutput();
 }
 
+// The picture with a palette of its own `colours` most common colours (as paint programs and
+// games make them), one index byte a pixel, optionally with error diffusion along each row.
+std::pair<QList<QRgb>, QByteArray> adaptiveIndexed(const QImage& image, int colours, bool diffuse) {
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    auto bin = [](int r, int g, int b) { return (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4); };
+    std::vector<int> counts(4096, 0);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            ++counts[bin(qRed(row[x]), qGreen(row[x]), qBlue(row[x]))];
+    }
+    std::vector<int> order(4096);
+    for (int i = 0; i < 4096; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return counts[a] > counts[b]; });
+    QList<QRgb> palette;
+    for (int i = 0; i < colours; ++i) {
+        const int c = counts[order[i]] ? order[i] : 0;
+        palette << qRgb((c >> 8) * 17, ((c >> 4) & 15) * 17, (c & 15) * 17);
+    }
+    auto nearest = [&](int r, int g, int b) {
+        int best = 0, bestDistance = INT_MAX;
+        for (int i = 0; i < colours; ++i) {
+            const int dr = r - qRed(palette[i]), dg = g - qGreen(palette[i]),
+                      db = b - qBlue(palette[i]);
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) bestDistance = d, best = i;
+        }
+        return best;
+    };
+    std::vector<int> lookup(4096, -1);
+    QByteArray indices;
+    indices.reserve(qsizetype(img.width()) * img.height());
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        int er = 0, eg = 0, eb = 0;
+        for (int x = 0; x < img.width(); ++x) {
+            const int r = std::clamp(qRed(row[x]) + er, 0, 255);
+            const int g = std::clamp(qGreen(row[x]) + eg, 0, 255);
+            const int b = std::clamp(qBlue(row[x]) + eb, 0, 255);
+            int& index = lookup[bin(r, g, b)];
+            if (index < 0) index = nearest(r, g, b);
+            indices.append(static_cast<char>(index));
+            if (diffuse) {
+                er = (r - qRed(palette[index])) / 2;
+                eg = (g - qGreen(palette[index])) / 2;
+                eb = (b - qBlue(palette[index])) / 2;
+            }
+        }
+    }
+    return {palette, indices};
+}
+
 class Filler {
   public:
     Filler(const SourceSet& sources) : sources_(sources) {}
@@ -607,24 +661,21 @@ class Filler {
                     out.append(reinterpret_cast<const char*>(rgb.constScanLine(y)),
                                2 * rgb.width());
             } else if (kind == "palette8") {
-                const QImage ix =
-                    img.convertToFormat(QImage::Format_Indexed8,
-                                        rng.chance(0.5) ? Qt::ThresholdDither : Qt::DiffuseDither);
-                for (QRgb c : ix.colorTable()) {
+                // Palette first (RGB, 256 entries), then one index a pixel.
+                const auto [palette, indices] = adaptiveIndexed(img, 256, rng.chance(0.5));
+                for (QRgb c : palette) {
                     out.append(static_cast<char>(qRed(c)));
                     out.append(static_cast<char>(qGreen(c)));
                     out.append(static_cast<char>(qBlue(c)));
                 }
-                for (int y = 0; y < ix.height(); ++y)
-                    out.append(reinterpret_cast<const char*>(ix.constScanLine(y)), ix.width());
+                out += indices;
             } else {  // tiles4: 8 x 8 tiles of 4-bit indices, two per byte, low nibble first
-                const QImage ix = img.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-                const QImage small =
-                    ix.convertToFormat(QImage::Format_Indexed8, ix.colorTable().mid(0, 16));
-                for (int ty = 0; ty + 8 <= small.height(); ty += 8)
-                    for (int tx = 0; tx + 8 <= small.width(); tx += 8)
+                const auto [palette, indices] = adaptiveIndexed(img, 16, false);
+                const int w = img.width();
+                for (int ty = 0; ty + 8 <= img.height(); ty += 8)
+                    for (int tx = 0; tx + 8 <= w; tx += 8)
                         for (int y = 0; y < 8; ++y) {
-                            const uchar* row = small.constScanLine(ty + y) + tx;
+                            const char* row = indices.constData() + qsizetype(ty + y) * w + tx;
                             for (int x = 0; x < 8; x += 2)
                                 out.append(
                                     static_cast<char>((row[x] & 15) | (row[x + 1] & 15) << 4));
