@@ -111,6 +111,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: %s is not in the truth\n", qPrintable(args[i]), name.c_str());
             return 1;
         }
+        const Segment* fileRow = nullptr;
+        for (const Segment& s : byFile[name])
+            if (s.record == "file") fileRow = &s;
+        if (!fileRow || root["size"].toDouble() != static_cast<double>(fileRow->end)) {
+            // A scan of another build of the corpus would score as nonsense.
+            std::fprintf(stderr, "%s: %s has %.0f bytes, the truth says %llu\n",
+                         qPrintable(args[i]), name.c_str(), root["size"].toDouble(),
+                         fileRow ? static_cast<unsigned long long>(fileRow->end) : 0ULL);
+            return 1;
+        }
         if (!scored.insert(name).second) {
             std::fprintf(stderr, "%s is scored twice\n", name.c_str());
             return 1;

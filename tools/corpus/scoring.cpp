@@ -166,7 +166,9 @@ void scoreFile(const std::string& file, const std::vector<Segment>& truth,
 
     for (std::size_t k = 0; k < proposals.size(); ++k) {
         ProposalOutcome out{file, proposals[k], matched[k] != 0, {}};
-        if (!out.onPicture) {
+        if (!out.onPicture && (proposals[k].width <= 0 || proposals[k].height <= 0)) {
+            out.kind = "invalid";
+        } else if (!out.onPicture) {
             // The kind holding most of its bytes: that is the data that fooled the finder.
             const Proposal& p = proposals[k];
             const std::uint64_t end = p.address + std::uint64_t(2) * p.width * p.height;

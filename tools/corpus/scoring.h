@@ -36,7 +36,8 @@ struct ProposalOutcome {
     std::string file;
     Proposal proposal;
     bool onPicture = false;  // matched a true picture (or frames of a sheet) one to one
-    // False ones: the filler kind most of its bytes lie in, "header", "outside", or what is
+    // False ones: the filler kind most of its bytes lie in, "header", "outside", "invalid" (no
+    // width or height), or what is
     // wrong when on a picture: picture-part (right width and rows, a piece or a duplicate),
     // picture-misaligned, picture-width-multiple or picture-width-other.
     std::string kind;

@@ -69,16 +69,17 @@ TEST(ScoringTest, MatchesOneToOneAndFramesOfSheets) {
                {1001, 16, 8, 0.8, {}},         // sheet frame 0
                {1001 + 256, 16, 24, 0.8, {}},  // sheet frames 1-3 at once
                {400, 20, 10, 0.7, {}},         // in the text
-               {0, 8, 6, 0.7, {}}},            // in the zeros
+               {0, 8, 6, 0.7, {}},             // in the zeros
+               {0, 8, -6, 0.7, {}}},           // nonsense
               tally);
     ASSERT_EQ(tally.pictures.size(), 2u);
     EXPECT_TRUE(tally.pictures[0].strict);
     EXPECT_TRUE(tally.pictures[1].usable);
     EXPECT_FALSE(tally.pictures[1].strict);  // frames 1-3 were not found one by one
-    ASSERT_EQ(tally.proposals.size(), 6u);
-    const bool onPicture[] = {true, false, true, true, false, false};
-    const char* kind[] = {"", "picture-part", "", "", "text", "zeros"};
-    for (std::size_t i = 0; i < 6; ++i) {
+    ASSERT_EQ(tally.proposals.size(), 7u);
+    const bool onPicture[] = {true, false, true, true, false, false, false};
+    const char* kind[] = {"", "picture-part", "", "", "text", "zeros", "invalid"};
+    for (std::size_t i = 0; i < 7; ++i) {
         EXPECT_EQ(tally.proposals[i].onPicture, onPicture[i]) << i;
         EXPECT_EQ(tally.proposals[i].kind, kind[i]) << i;
     }
