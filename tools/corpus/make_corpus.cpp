@@ -131,6 +131,8 @@ int pickWidth(Rng& rng) {
             : u < 0.85 ? static_cast<int>(rng.range(128, 511))
                        : static_cast<int>(rng.range(512, 1024));
     if (rng.chance(0.2)) w = nearestPrimeAtLeast(w);
+    // The ends of the range, where a search's limits show.
+    if (rng.chance(0.04)) w = rng.pick(std::vector<int>{8, 9, 1023, 1024});
     return w;
 }
 
@@ -774,7 +776,9 @@ void addGroup(CorpusFile& file, const SourceSet& sources, Rng& rng, int groupId)
     const double u = rng.unit();
     const QString bit15 = pickBit15(rng);
     if (u < 0.55) {
-        if (auto made = makePicture(sources, pickCategory(rng), rng))
+        // Now and then a picture of up to 1024 x 1024, the largest the viewer shows.
+        const int maxPixels = rng.chance(0.1) ? 1024 * 1024 : 512 * 1024;
+        if (auto made = makePicture(sources, pickCategory(rng), rng, 0, maxPixels))
             file.picture(*made, bit15, "single", groupId, rng);
     } else if (u < 0.72) {
         const int n = static_cast<int>(rng.range(2, 4));
