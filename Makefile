@@ -78,6 +78,24 @@ bench:
 	@./$(BUILD)/bench/pixvue_bench
 	@./$(BUILD)/bench/pixvue_find_bench --benchmark_repetitions=3
 
+# The finder measured on a labelled corpus of real pictures (tools/corpus/): recall, precision,
+# false pictures per MB of each kind of filler, throughput and the targets. The corpus is built
+# once per seed and size into $(BUILD)/corpus. EVAL_SCAN=PATH scores another build's finder;
+# EVAL_FLAGS=--misses lists every missed picture and false candidate. EVAL_SOURCES=half-a or
+# half-b draws on every other picture file only: tune on one half, check on the other.
+EVAL_SEED    ?= 1
+EVAL_SIZE_MB ?= 150
+EVAL_SOURCES ?= all
+EVAL_SCAN    ?= $(BUILD)/pixvue-scan
+EVAL_FLAGS   ?=
+.PHONY: eval
+eval: deps configure
+	cmake --build $(BUILD) -j $(JOBS) --target pixvue-make-corpus pixvue-eval
+	$(if $(filter $(BUILD)/pixvue-scan,$(EVAL_SCAN)),cmake --build $(BUILD) -j $(JOBS) --target pixvue-scan)
+	bash tools/corpus/install-picture-packages.sh
+	bash tools/corpus/eval.sh $(BUILD) $(EVAL_SCAN) $(EVAL_SEED) $(EVAL_SIZE_MB) $(EVAL_SOURCES) \
+	  $(EVAL_FLAGS)
+
 # One quick pass of every benchmark, to see that they run; the times mean nothing.
 bench-smoke:
 	@bash tools/install-deps.sh run bench
