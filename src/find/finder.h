@@ -50,8 +50,8 @@ using ProgressFn = std::function<bool(const Progress&)>;
 struct FindResult {
     bool readable = false;  // false: the path is no ordinary readable file
     bool cancelled = false;
-    std::uint64_t size = 0;             // of the file, in bytes
     std::vector<Candidate> candidates;  // in address order
+    std::uint64_t size = 0;             // of the file, in bytes
 };
 
 // Searches the file at `path`. Holds a bounded amount of memory whatever the file's size.
