@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -219,9 +220,19 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     for (std::uint64_t at = 0; at < size; at += kBlockBytes) {
         const std::size_t got = source.readAt(at, block);
         const std::span<const std::byte> data(block.data(), got);
-        parallelFor(2, threads, [&](std::size_t p, std::size_t) {
-            screenCells(data, static_cast<int>(p), cells[p]);
-        });
+        // A block of one byte value throughout (a sparse file's holes, erased flash) is all
+        // constant cells, known at memory speed.
+        if (got > 1 && std::memcmp(data.data(), data.data() + 1, got - 1) == 0) {
+            for (int p = 0; p < 2; ++p)
+                cells[p].assign(got > static_cast<std::size_t>(p) + 2
+                                    ? (got - static_cast<std::size_t>(p) - 2) / kCellBytes
+                                    : 0,
+                                CellClass::Constant);
+        } else {
+            parallelFor(2, threads, [&](std::size_t p, std::size_t) {
+                screenCells(data, static_cast<int>(p), cells[p]);
+            });
+        }
         for (int p = 0; p < 2; ++p) {
             // Only the cells this block owns; the bytes past it are only for the last pairs.
             const std::size_t own = std::min(cells[p].size(), kBlockBytes / kCellBytes);
