@@ -89,10 +89,11 @@ EVAL_SOURCES ?= all
 EVAL_SCAN    ?= $(BUILD)/pixvue-scan
 EVAL_FLAGS   ?=
 .PHONY: eval
-eval: deps configure
+eval:
+	@bash tools/install-deps.sh run corpus
+	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS) --target pixvue-make-corpus pixvue-eval
 	$(if $(filter $(BUILD)/pixvue-scan,$(EVAL_SCAN)),cmake --build $(BUILD) -j $(JOBS) --target pixvue-scan)
-	bash tools/corpus/install-picture-packages.sh
 	bash tools/corpus/eval.sh $(BUILD) $(EVAL_SCAN) $(EVAL_SEED) $(EVAL_SIZE_MB) $(EVAL_SOURCES) \
 	  $(EVAL_FLAGS)
 

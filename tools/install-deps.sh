@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages one kind of work needs, when any is missing.
-# Usage: tools/install-deps.sh GROUP...   (run, test, bench, fuzz, package, format)
+# Usage: tools/install-deps.sh GROUP...   (run, test, bench, fuzz, package, format, corpus)
 # `make run` asks only for `run`: building and starting the programs. Each other make target asks
 # for `run` and its own group, so a user who only wants to look at pictures never downloads the
 # test, benchmark or fuzzing tools.
@@ -19,6 +19,13 @@ declare -A groups=(
     [fuzz]="clang libclang-rt-14-dev"
     [package]="dpkg-dev file"
     [format]="clang-format"
+    # `make eval`: the packages whose pictures and sounds the finder's corpus is made of (about
+    # 80 MB): photographs, screenshots with text and cartoons (tuxpaint-data), nature photographs
+    # (mate-backgrounds), icons (tango, lxde), sprites and sheets (pingus, lbreakout2, kobodeluxe,
+    # tecnoballz, ceferino), speech (espeak-ng), the drawn screenshots' font, compressors.
+    [corpus]="tuxpaint-data mate-backgrounds tango-icon-theme lxde-icon-theme pingus-data
+              lbreakout2-data kobodeluxe-data tecnoballz-data ceferino-data espeak-ng
+              fonts-dejavu-core gzip xz-utils"
 )
 
 [ $# -gt 0 ] || { echo "usage: $0 GROUP... (${!groups[*]})" >&2; exit 2; }

@@ -65,8 +65,8 @@ check_completions() {
     for file in "$root"/usr/share/bash-completion/completions/*; do
         bash -c '
             source "$1"
-            spec=$(complete -p "$2") || exit 1
-            function=$(sed -n "s/.*-F \([^ ]*\) .*/\1/p" <<<"$spec")
+            line=$(complete -p "$2") || exit 1
+            function=$(sed -n "s/.*-F \([^ ]*\) .*/\1/p" <<<"$line")
             COMP_WORDS=("$2" --); COMP_CWORD=1
             "$function"
             printf "%s\n" "${COMPREPLY[@]}" | grep -qx -- --version' _ "$file" "$(basename "$file")" ||

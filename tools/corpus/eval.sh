@@ -8,7 +8,7 @@ shift 5
 corpus=$build/corpus
 # A new seed, size, corpus maker or list of picture packages builds the corpus anew.
 here=$(dirname "$0")
-stamp="seed $seed size $size sources $sources maker $(cat "$here/make_corpus.cpp" "$here/install-picture-packages.sh" | cksum | cut -d' ' -f1)"
+stamp="seed $seed size $size sources $sources maker $(cat "$here/make_corpus.cpp" "$here/../install-deps.sh" | cksum | cut -d' ' -f1)"
 
 if [ ! -f "$corpus/truth.tsv" ] || [ "$(cat "$corpus/stamp" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$corpus"

@@ -884,8 +884,7 @@ int main(int argc, char** argv) {
     const SourceSet sources = findSources(half);
     for (const QString& cat : kCategories) {
         if (sources.byCategory.at(cat).isEmpty()) {
-            std::fprintf(stderr,
-                         "No %s pictures found: run tools/corpus/install-picture-packages.sh\n",
+            std::fprintf(stderr, "No %s pictures found: run tools/install-deps.sh corpus\n",
                          qPrintable(cat));
             return 1;
         }
