@@ -7,11 +7,31 @@
 #include "app/dialogs.h"
 #include "app/form1.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    // Only the name and version: a display name would be appended to every window title.
+namespace {
+
+// Only the name and version: a display name would be appended to every window title.
+void nameTheApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("pixvue"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help and --version answer before any window system is needed (over SSH, in a package
+    // check). Everything else is read again once the application has taken out its own options
+    // (-platform and the like).
+    {
+        QCoreApplication core(argc, argv);
+        nameTheApplication();
+        const pixvue::CommandLine early = pixvue::readCommandLine(QCoreApplication::arguments());
+        if (early.exitCode == 0) {
+            std::fputs(early.output.toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
+    nameTheApplication();
     const pixvue::CommandLine line = pixvue::readCommandLine(QCoreApplication::arguments());
     if (line.exitCode) {
         std::fputs(line.output.toLocal8Bit().constData(), *line.exitCode == 0 ? stdout : stderr);
