@@ -359,9 +359,14 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         b = std::clamp<std::ptrdiff_t>(b, 0, static_cast<std::ptrdiff_t>(n));
         return sum[static_cast<std::size_t>(b)] - sum[static_cast<std::size_t>(a)];
     };
-    for (const Span& sp : pieces) {
+    for (std::size_t piece = 0; piece < pieces.size(); ++piece) {
+        const Span& sp = pieces[piece];
         auto s = static_cast<std::ptrdiff_t>(sp.a);
         auto e = static_cast<std::ptrdiff_t>(sp.b);
+        // Rows are added only up to the neighbouring pieces, and at most 256 of them.
+        const auto floorAt = static_cast<std::ptrdiff_t>(piece > 0 ? pieces[piece - 1].b : 0);
+        const auto ceilAt =
+            static_cast<std::ptrdiff_t>(piece + 1 < pieces.size() ? pieces[piece + 1].a : n);
         // The best-scoring stretch may leave out rows that fit only loosely (a flat band of
         // background, sharp detail, rows doubled by enlarging): whole rows are added while they
         // fit more than filler does. Rows of one value that run on to the end of the data are
@@ -383,16 +388,16 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         const auto N = static_cast<std::ptrdiff_t>(n);
         {
             std::ptrdiff_t t = s;
-            while (t >= W && misfitShare(t - W, t) < 0.5) t -= W;
+            while (t - W >= floorAt && s - t < 256 * W && misfitShare(t - W, t) < 0.5) t -= W;
             // A flat band longer than what it borders is a run of filler, not a margin.
             std::ptrdiff_t flatTop = 0;
             while (t + flatTop * W < e && flatRow(t + flatTop * W)) ++flatTop;
             if (t < W || flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
                 t += flatTop * W;
-            s = std::min(t, s);
-            if (t > s) s = t;
+            s = t;
             t = e;
-            while (t + W <= N && misfitShare(t, t + W) < 0.5) t += W;
+            while (t + W <= std::min(N, ceilAt) && t - e < 256 * W && misfitShare(t, t + W) < 0.5)
+                t += W;
             std::ptrdiff_t flatEnd = 0;
             while (t - (flatEnd + 1) * W > s && flatRow(t - (flatEnd + 1) * W)) ++flatEnd;
             if (t + W > N || flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4))
@@ -527,8 +532,12 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         const Span sp = pending.back();
         pending.pop_back();
         if (coveredWords(sp.lo, sp.hi) + leftover > sp.hi - sp.lo) continue;
-        const WidthFit fit =
-            searchWidth(c, sp.lo, std::min(n, sp.hi + kMaxSide), searchFrom, kMaxSide);
+        // Below 8 words a row is hardly longer than the smoothness of the data itself, so those
+        // widths are tried only where no wider one fits.
+        const std::size_t searchHi = std::min(n, sp.hi + kMaxSide);
+        WidthFit fit = searchWidth(c, sp.lo, searchHi, std::max(searchFrom, 8), kMaxSide);
+        if ((fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) && searchFrom < 8)
+            fit = searchWidth(c, sp.lo, searchHi, searchFrom, 7);
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;
         // Follow the rows past the window, further on the side where a picture that starts or
         // ends in the window reaches the edge of what was looked at.

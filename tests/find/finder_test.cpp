@@ -136,6 +136,20 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
     }
 }
 
+// Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
+TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
+    const Bytes file =
+        concat({randomBytes(5001, 9), syntheticPicture(90, 70, 12), randomBytes(4000, 10)});
+    FindOptions options;
+    options.minWidth = 1;
+    options.minHeight = 1;
+    options.minConfidence = 0;
+    bool hit = false;
+    for (const Candidate& f : findInBytes(std::as_bytes(std::span(file)), options))
+        hit |= f.address == 5001 && f.width == 90 && std::abs(f.height - 70) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 TEST(Finder, NothingInConstantRandomOrTonalData) {
     const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
     for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
