@@ -148,10 +148,6 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     fit.width = best;
     fit.vertical = better[best];
     fit.unrelated = unrelated;
-    fit.dip = dip(best);
-    double horizontal = 0;
-    for (std::size_t at : runs) horizontal += runDistance(c, at, 1);
-    fit.horizontal = horizontal * perSample / static_cast<double>(runs.size());
     return fit;
 }
 
@@ -218,9 +214,8 @@ struct Segment {
     std::size_t last;   // one past its last word
     double quality;     // mean distance to the row below, as a share of unrelated distance
     double roughness;
-    std::size_t fitBegin, fitEnd;  // the words that fit the word a row below them
-    double dip;                    // distance to the word below over that to its neighbours
-    double repeat;                 // distance to the word below over that to the next word
+    double dip;     // distance to the word below over that to its neighbours
+    double repeat;  // distance to the word below over that to the next word
 };
 
 // Where rows really start, seen from the picture's left and right edges: the distance from a
@@ -452,7 +447,6 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         if (below > 0.97 * beside / 2) continue;
         out.push_back({first, std::min(hi, first + count * w),
                        below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
-                       lo + static_cast<std::size_t>(s), lo + static_cast<std::size_t>(e),
                        below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
     }
     return out;

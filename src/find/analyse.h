@@ -20,11 +20,9 @@ struct Channels {
 };
 
 struct WidthFit {
-    int width = 0;          // 0: no width fits
-    double vertical = 0;    // mean distance to the word a row below, over the better-fitting half
-    double unrelated = 0;   // typical distance between words of the stretch that are not related
-    double horizontal = 0;  // mean distance to the next word
-    double dip = 1;         // vertical distance over that at the neighbouring widths
+    int width = 0;         // 0: no width fits
+    double vertical = 0;   // mean distance to the word a row below, over the better-fitting half
+    double unrelated = 0;  // typical distance between words of the stretch that are not related
 };
 
 // The width in [minWidth, maxWidth] at which words look most like the word a row below them,
