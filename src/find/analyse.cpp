@@ -145,6 +145,19 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
             break;
         }
     }
+    // A smooth picture fits its diagonal neighbours nearly as well as the word below: between
+    // the neighbouring widths, many more words than the sample decide.
+    if (best > minWidth && best < maxWidth) {
+        const std::size_t reach = static_cast<std::size_t>(best) + 1;
+        const std::size_t span = hi - lo - reach - 1;
+        const std::size_t step = std::max<std::size_t>(1, span / (1 << 14));
+        double sums[3] = {};
+        for (std::size_t i = lo; i + reach + 1 < hi; i += step)
+            for (int k = 0; k < 3; ++k)
+                sums[k] += c.distance(i, i + reach - 2 + static_cast<std::size_t>(k));
+        const int k = static_cast<int>(std::min_element(sums, sums + 3) - sums);
+        best += k - 1;
+    }
     fit.width = best;
     fit.vertical = better[best];
     fit.unrelated = unrelated;
