@@ -4,12 +4,8 @@
 set -u
 exe=$1
 build=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+# shellcheck source=../support/command_test.sh
+source "$(dirname "$0")/../support/command_test.sh"
 # Width and height of a PNG, from its header.
 size() { od -An -tu1 -j16 -N8 "$1" | awk '{print $3*256+$4 "x" $7*256+$8}'; }
 

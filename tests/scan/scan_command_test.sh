@@ -4,12 +4,8 @@
 set -u
 exe=$1
 build=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+# shellcheck source=../support/command_test.sh
+source "$(dirname "$0")/../support/command_test.sh"
 : >"$tmp/empty"
 printf 'A' >"$tmp/one"
 mkfifo "$tmp/pipe"
