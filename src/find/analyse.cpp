@@ -238,26 +238,31 @@ struct Segment {
 std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t first,
                          std::size_t w, std::size_t rows) {
     if (w < 4 || rows < 3) return 0;
-    std::vector<double> across(w, 0);
+    // A column counts for a row where the step to the next word is well above that row's
+    // typical step: the wrap from a row's end to the next row's start does so on nearly every
+    // row, an edge within the picture only on the rows of its object.
+    std::vector<int> votes(w, 0);
+    std::vector<int> steps(w);
     const std::size_t step = std::max<std::size_t>(1, rows / 64);
-    std::size_t used = 0;
+    int used = 0;
     for (std::size_t r = 0; r + 1 < rows; r += step) {
         const std::size_t row = first + r * w;
         if (row < lo || row + w + 1 > hi) continue;
-        for (std::size_t k = 0; k < w; ++k) across[k] += c.distance(row + k, row + k + 1);
+        for (std::size_t k = 0; k < w; ++k) steps[k] = c.distance(row + k, row + k + 1);
+        std::vector<int> sorted(steps);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const int typical = sorted[sorted.size() / 2];
+        for (std::size_t k = 0; k < w; ++k) votes[k] += steps[k] > 2 * typical + 2;
         ++used;
     }
     if (used < 2) return 0;
     std::size_t seam = 0;
     for (std::size_t k = 1; k < w; ++k)
-        if (across[k] > across[seam]) seam = k;
-    std::vector<double> sorted(across);
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double typical = sorted[sorted.size() / 2];
-    double second = 0;
+        if (votes[k] > votes[seam]) seam = k;
+    int second = 0;
     for (std::size_t k = 0; k < w; ++k)
-        if (k != seam && across[k] > second) second = across[k];
-    if (across[seam] < 2 * typical + used || across[seam] < 1.2 * second) return 0;
+        if (k != seam && votes[k] > second) second = votes[k];
+    if (votes[seam] * 10 < used * 4 || votes[seam] * 2 < second * 3) return 0;
     auto shift = static_cast<std::ptrdiff_t>((seam + 1) % w);
     if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
     return shift;
@@ -348,7 +353,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             while (bandStart > begin && 4 * vd[bandStart - 1] > tau4) --bandStart;
             // Off the grid by more than a word or two: the next picture starts there.
             const std::size_t phase = (bandEnd - begin) % w;
-            const bool onGrid = phase <= 2 || phase + 2 >= w;
+            const bool onGrid = phase == 0;
             if (bandEnd - bandStart > w + 2 && !onGrid && bandStart > begin) {
                 pieces.push_back({begin, bandStart});
                 begin = bandEnd;
@@ -439,28 +444,68 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             count = static_cast<std::size_t>(
                 std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
         }
-        if (count < static_cast<std::size_t>(std::max(2, minHeight))) continue;
-        const auto first = lo + static_cast<std::size_t>(s);
-        double below = 0, across = 0;
-        for (std::ptrdiff_t t = s; t < e; ++t) {
-            below += vd[static_cast<std::size_t>(t)];
-            across +=
-                c.distance(lo + static_cast<std::size_t>(t), lo + static_cast<std::size_t>(t) + 1);
+        auto emitSegment = [&](std::ptrdiff_t s, std::ptrdiff_t e) {
+            const auto count = static_cast<std::size_t>(
+                std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
+            if (count < static_cast<std::size_t>(std::max(2, minHeight))) return;
+            const auto first = lo + static_cast<std::size_t>(s);
+            double below = 0, across = 0;
+            for (std::ptrdiff_t t = s; t < e; ++t) {
+                below += vd[static_cast<std::size_t>(t)];
+                across += c.distance(lo + static_cast<std::size_t>(t),
+                                     lo + static_cast<std::size_t>(t) + 1);
+            }
+            const double pairs = static_cast<double>(e - s);
+            // Smooth parts of a picture of another width fit any width about as well: the rows of
+            // a picture of this width fit clearly better than at the neighbouring widths.
+            double beside = 0;
+            const auto hiWord =
+                static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
+            for (std::ptrdiff_t t = s; t < std::min(e, hiWord); ++t) {
+                const std::size_t at = lo + static_cast<std::size_t>(t);
+                beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
+            }
+            if (below > 0.97 * beside / 2) return;
+            out.push_back({first, std::min(hi, first + count * w),
+                           below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
+                           below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
+        };
+        // In a bank of sprites on one background, the header before the next sprite is the
+        // only sign of it: a few words at the start of a row that fit neither the row above
+        // nor the row below, after which the rows go on a few words later.
+        auto misfit = [&](std::ptrdiff_t t) {
+            return t >= 0 && t < static_cast<std::ptrdiff_t>(n) &&
+                   4 * vd[static_cast<std::size_t>(t)] > tau4;
+        };
+        struct Cut {
+            std::ptrdiff_t at, len;
+        };
+        std::vector<Cut> cuts;
+        for (std::ptrdiff_t j = s + 2 * W; j + 2 * W <= e; j += W) {
+            if (!misfit(j) || !misfit(j - W)) continue;
+            std::ptrdiff_t len = 1;
+            while (len <= 4 && misfit(j + len) && misfit(j + len - W)) ++len;
+            if (len > 4 || misfit(j - 1) || misfit(j - 1 - W) || misfit(j + len)) continue;
+            cuts.push_back({j, len});
+            j += len;  // the rows after a header start that much later
         }
-        const double pairs = static_cast<double>(e - s);
-        // Smooth parts of a picture of another width fit any width about as well: the rows of
-        // a picture of this width fit clearly better than at the neighbouring widths.
-        double beside = 0;
-        const auto hiWord =
-            static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
-        for (std::ptrdiff_t t = s; t < std::min(e, hiWord); ++t) {
-            const std::size_t at = lo + static_cast<std::size_t>(t);
-            beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
+        // Headers leave the rest whole rows, from the first row to the last; a speck of
+        // another colour at the start of a row does not.
+        auto whole = [&](std::ptrdiff_t skipped) { return (e + W - s - skipped) % W == 0; };
+        std::ptrdiff_t skipped = 0;
+        for (const Cut& k : cuts) skipped += k.len;
+        if (!whole(skipped)) {
+            std::vector<Cut> one;
+            for (const Cut& k : cuts)
+                if (whole(k.len)) one = {k};
+            cuts.swap(one);
         }
-        if (below > 0.97 * beside / 2) continue;
-        out.push_back({first, std::min(hi, first + count * w),
-                       below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
-                       below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
+        std::ptrdiff_t from = s;
+        for (const Cut& k : cuts) {
+            emitSegment(from, k.at - W);
+            from = k.at + k.len;
+        }
+        emitSegment(from, e);
     }
     return out;
 }

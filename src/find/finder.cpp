@@ -129,9 +129,11 @@ std::vector<Candidate> keepBest(std::vector<Ranked> all) {
         if (!rival[i]) kept0.push_back(std::move(all[i]));
     all.swap(kept0);
 
-    auto tier = [](const Ranked& r) { return std::lround(r.candidate.confidence * 20); };
+    auto tier = [](const Ranked& r) { return std::lround(r.candidate.confidence * 5); };
+    auto area = [](const Ranked& r) { return endOf(r.candidate) - r.candidate.address; };
     std::sort(all.begin(), all.end(), [&](const Ranked& a, const Ranked& b) {
         if (tier(a) != tier(b)) return tier(a) > tier(b);
+        if (area(a) != area(b)) return area(a) > area(b);
         if (a.roughness != b.roughness) return a.roughness < b.roughness;
         if (a.candidate.address != b.candidate.address)
             return a.candidate.address < b.candidate.address;

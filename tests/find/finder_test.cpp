@@ -136,6 +136,43 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
     }
 }
 
+// Sprites of one width on one background, each after a header giving its size: only the
+// header tells where one ends and the next begins.
+TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
+    const int width = 90;
+    const int heights[] = {60, 75, 50, 70};
+    Bytes file = randomBytes(3001, 5);
+    std::vector<std::size_t> starts;
+    for (int k = 0; k < 4; ++k) {
+        const int h = heights[k];
+        for (int v : {width, h}) {
+            file.push_back(static_cast<std::uint8_t>(v));
+            file.push_back(0);
+        }
+        starts.push_back(file.size());
+        // The sprite: a picture between margins of magenta background.
+        const Bytes inner = syntheticPicture(width / 2, h, 20u + k);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int ix = x - width / 4, iy = y;
+                const bool in = ix >= 0 && ix < width / 2;
+                const std::size_t at = 2 * static_cast<std::size_t>(iy * (width / 2) + ix);
+                file.push_back(in ? inner[at] : 0x1F);
+                file.push_back(in ? inner[at + 1] : 0x7C);
+            }
+    }
+    const Bytes after = randomBytes(4000, 6);
+    file.insert(file.end(), after.begin(), after.end());
+    const auto found = find(file);
+    for (int k = 0; k < 4; ++k) {
+        bool hit = false;
+        for (const Candidate& f : found)
+            hit |= f.address == starts[static_cast<std::size_t>(k)] && f.width == width &&
+                   std::abs(f.height - heights[k]) <= 2;
+        EXPECT_TRUE(hit) << "sprite " << k << " at " << starts[static_cast<std::size_t>(k)];
+    }
+}
+
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
 TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     const Bytes file =
