@@ -94,6 +94,13 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
         std::vector<std::size_t> textured;
         for (std::size_t at : all)
             if (runDistance(c, at, 1) >= kRun) textured.push_back(at);
+        // A very smooth picture (a sky, a misty photograph) steps less than a level a word:
+        // then any run that is not all one value tells.
+        if (textured.size() < kMaxRuns / 4) {
+            textured.clear();
+            for (std::size_t at : all)
+                if (runDistance(c, at, 1) >= kRun / 4) textured.push_back(at);
+        }
         const std::size_t keep = std::min(kMaxRuns, textured.size());
         for (std::size_t k = 0; k < keep; ++k) runs.push_back(textured[k * textured.size() / keep]);
     }

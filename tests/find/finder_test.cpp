@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -82,6 +83,20 @@ TEST_P(WidthSearch, FindsTheExactWidthNotAMultiple) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, WidthSearch, ::testing::Values(8, 13, 31, 64, 97, 255, 640));
+
+// A misty picture that steps less than one level a word most of the way.
+TEST(WidthSearchSmooth, FindsTheWidthOfAVerySmoothPicture) {
+    const int width = 151, height = 80;
+    std::vector<std::uint16_t> words;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double t = std::sin(x / 23.0 + y / 31.0), u = std::cos(y / 17.0 - x / 41.0);
+            const auto r = static_cast<unsigned>(15 + 6 * t), g = static_cast<unsigned>(15 + 6 * u);
+            const auto b = static_cast<unsigned>(16 + 5 * t * u);
+            words.push_back(static_cast<std::uint16_t>(r | g << 5 | b << 10));
+        }
+    EXPECT_EQ(searchWidth(Channels(words), 0, words.size(), 8, 1024).width, width);
+}
 
 TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     // 32-bit pixels: two words a pixel, alike two words on, not one.
