@@ -472,7 +472,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 const std::size_t at = lo + static_cast<std::size_t>(t);
                 beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
             }
-            if (below > 0.97 * beside / 2) return;
+            // Nothing but one value a row (a block of filler) is no picture either.
+        if (below > 0.95 * beside / 2 || beside / 2 < 0.02 * pairs) return;
             out.push_back({first, std::min(hi, first + count * w),
                            below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
                            below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
