@@ -285,8 +285,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     const double tau = std::max({2.0, (fit.vertical + fit.unrelated) / 2, 1.5 * fit.vertical + 1});
     const int tau4 = static_cast<int>(std::lround(4 * tau));
     // Each word scores how well it fits the word a row below, clipped so that one edge cannot
-    // outweigh a row: positive where it fits, negative where it does not, 0 inside a run of
-    // one value (filler of zeros, a flat background), which says nothing either way.
+    // outweigh a row: positive where it fits, negative where it does not. A flat background
+    // fits like any other part of a picture; where it meets filler, the filler misfits, and
+    // long runs of one value are trimmed off as filler below.
     // Reused from call to call: a stretch is searched window by window.
     thread_local std::vector<std::int32_t> score;
     thread_local std::vector<std::uint32_t> misfits;
@@ -300,9 +301,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     sum[0] = 0;
     for (std::size_t j = 0; j < n; ++j) {
         const int d = c.distance(lo + j, lo + j + w);
-        const bool same = d == 0 && c.distance(lo + j, lo + j + 1) == 0;
         vd[j] = static_cast<std::uint8_t>(d);
-        score[j] = same ? 0 : tau4 - std::min(4 * d, tau4 * 3 / 2);
+        score[j] = tau4 - std::min(4 * d, tau4 * 3 / 2);
         misfits[j + 1] = misfits[j] + (4 * d > tau4);
     }
     for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
@@ -473,7 +473,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
             }
             // Nothing but one value a row (a block of filler) is no picture either.
-        if (below > 0.95 * beside / 2 || beside / 2 < 0.02 * pairs) return;
+            if (below > 0.95 * beside / 2 || beside / 2 < 0.02 * pairs) return;
             out.push_back({first, std::min(hi, first + count * w),
                            below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
                            below / std::max(1.0, beside / 2), below / std::max(1.0, across)});
@@ -516,6 +516,30 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         emitSegment(from, e);
     }
     return out;
+}
+
+// The distances at a width and, for comparison, at lags unrelated to it.
+WidthFit fitAt(const Channels& c, int width) {
+    WidthFit fit;
+    const auto w = static_cast<std::size_t>(width);
+    const auto runs = sampleRuns(0, c.size(), std::max<std::size_t>(w, kMaxSide) + 1);
+    if (runs.size() < 2) return fit;
+    std::vector<double> at;
+    for (std::size_t r : runs) at.push_back(runDistance(c, r, w) / static_cast<double>(kRun));
+    std::sort(at.begin(), at.end());
+    const std::size_t half = (at.size() + 1) / 2;
+    fit.vertical = std::accumulate(at.begin(), at.begin() + half, 0.0) / static_cast<double>(half);
+    std::vector<double> others;
+    for (std::size_t lag = 11; lag < kMaxSide; lag += 61) {
+        const std::size_t off = lag % w;
+        if (off <= 2 || off + 2 >= w) continue;
+        double sum = 0;
+        for (std::size_t r : runs) sum += runDistance(c, r, lag);
+        others.push_back(sum / static_cast<double>(kRun * runs.size()));
+    }
+    fit.unrelated = median(others);
+    fit.width = width;
+    return fit;
 }
 
 double confidenceFor(double quality, double dip, int width, int rows) {
@@ -650,6 +674,52 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });
     return found;
+}
+
+std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight) {
+    std::vector<Found> found;
+    if (width < 1 || width > kMaxSide) return found;
+    std::vector<std::uint16_t> words(raw.begin(), raw.end());
+    for (auto& w : words) w &= 0x7FFF;
+    const Channels c(words);
+    const WidthFit fit = fitAt(c, width);
+    if (fit.width == 0) return found;
+    for (const Segment& seg : segmentsAt(c, 0, c.size(), fit, std::max(1, minHeight))) {
+        const int rows = static_cast<int>((seg.last - seg.first) / static_cast<std::size_t>(width));
+        if (rows < minHeight) continue;
+        char reason[128];
+        std::snprintf(reason, sizeof reason,
+                      "rows alike at width %d: %.2f of unrelated, %.2f of beside", width,
+                      seg.quality, seg.dip);
+        found.push_back({seg.first, width, std::min(rows, kMaxSide),
+                         confidenceFor(seg.quality, seg.dip, width, rows), seg.roughness, reason});
+    }
+    return found;
+}
+
+ReadingCost readingCost(std::span<const std::uint16_t> raw, int width) {
+    ReadingCost cost;
+    const auto w = static_cast<std::size_t>(std::max(1, width));
+    if (raw.size() <= w + 1) return cost;
+    const std::size_t n = raw.size() - w - 1;
+    std::uint64_t changes = 0, distance = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<std::uint16_t>(raw[i] & 0x7FFF);
+        const auto right = static_cast<std::uint16_t>(raw[i + 1] & 0x7FFF);
+        const auto below = static_cast<std::uint16_t>(raw[i + w] & 0x7FFF);
+        changes += (x != right) + (x != below);
+        distance += static_cast<std::uint64_t>(colourDistance(x, right) + colourDistance(x, below));
+    }
+    cost.changes = static_cast<double>(changes) / (2.0 * static_cast<double>(n));
+    cost.roughness = static_cast<double>(distance) / (2.0 * static_cast<double>(n));
+    return cost;
+}
+
+bool truerReading(const ReadingCost& a, const ReadingCost& b) {
+    const double most = std::max(a.changes, b.changes);
+    if (std::min(a.changes, b.changes) < 0.6 && std::abs(a.changes - b.changes) > 0.15 * most)
+        return a.changes < b.changes;
+    return a.roughness < b.roughness;
 }
 
 }  // namespace pixvue::find

@@ -50,4 +50,20 @@ struct Found {
 // Every picture in the stretch, in order. `raw` holds the words with bit 15.
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight);
 
+// The pictures of one known width in the stretch, in order.
+std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight);
+
+// How much the words of a reading change from each to the next and to the one a row below.
+struct ReadingCost {
+    double changes = 0;    // share of neighbours that differ
+    double roughness = 0;  // mean distance between neighbours
+};
+ReadingCost readingCost(std::span<const std::uint16_t> raw, int width);
+
+// Of two readings of the same bytes, one byte apart, whether `a` is the picture. Read a byte
+// off, each edge between two flat colours becomes two changes with a mixed word between, and
+// fine detail of a photograph becomes rougher; a few mixed words can be closer in distance
+// than the edge itself, so flat pictures are judged by how often their words change.
+bool truerReading(const ReadingCost& a, const ReadingCost& b);
+
 }  // namespace pixvue::find

@@ -100,6 +100,14 @@ std::vector<Ranked> analyse(const Source& source, const Stretch& s, const FindOp
     return out;
 }
 
+std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
+    std::vector<std::uint16_t> words(bytes.size() / 2);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
+                                              std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
+    return words;
+}
+
 std::uint64_t endOf(const Candidate& c) {
     return c.address +
            2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
@@ -107,7 +115,7 @@ std::uint64_t endOf(const Candidate& c) {
 
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
-std::vector<Candidate> keepBest(std::vector<Ranked> all) {
+std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all) {
     // The same picture read from the other byte is about as regular, but rougher: of two
     // readings of one stretch at one width, the smoother is the picture.
     std::sort(all.begin(), all.end(), [](const Ranked& a, const Ranked& b) {
@@ -122,7 +130,21 @@ std::vector<Candidate> keepBest(std::vector<Ranked> all) {
             const std::uint64_t overlap = std::min(endOf(a), endOf(b)) - b.address;
             const std::uint64_t smaller = std::min(endOf(a) - a.address, endOf(b) - b.address);
             if (overlap * 2 < smaller) continue;
-            (all[i].roughness <= all[j].roughness ? rival[j] : rival[i]) = true;
+            // Judged on the bytes both cover, each in its own reading.
+            const std::uint64_t len =
+                std::min<std::uint64_t>(overlap, 2ull * static_cast<std::uint64_t>(a.width) * 256);
+            std::vector<std::byte> bytes(static_cast<std::size_t>(len + 2));
+            bytes.resize(source.readAt(b.address - 1, bytes));
+            if (bytes.size() < len + 2) {
+                (all[i].roughness <= all[j].roughness ? rival[j] : rival[i]) = true;
+                continue;
+            }
+            // From the byte before b: a's reading at byte 0, b's at byte 1.
+            const auto span = std::span<const std::byte>(bytes);
+            const auto wa = wordsFrom(span.subspan(0, static_cast<std::size_t>(len)));
+            const auto wb = wordsFrom(span.subspan(1, static_cast<std::size_t>(len)));
+            (truerReading(readingCost(wa, a.width), readingCost(wb, a.width)) ? rival[j]
+                                                                              : rival[i]) = true;
         }
     std::vector<Ranked> kept0;
     for (std::size_t i = 0; i < all.size(); ++i)
@@ -179,6 +201,69 @@ std::vector<Candidate> keepBest(std::vector<Ranked> all) {
         joined.push_back(std::move(c));
     }
     return joined;
+}
+
+// A picture may be found only from the byte beside it, where that reading of its bytes fitted
+// rows too (flat colours keep their rows either way). Where the other reading of a candidate's
+// bytes is the truer, the pictures of that width are searched again in it.
+std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate> all,
+                                    const FindOptions& o) {
+    const std::uint64_t size = source.size();
+    std::vector<std::byte> bytes;
+    for (Candidate& c : all) {
+        const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+        const std::uint64_t len = row * static_cast<std::uint64_t>(c.height + 1) + 2;
+        // The other reading starts a byte on; at the end of the file, a byte before.
+        const bool before = c.address + 1 + len > size;
+        if (before && c.address == 0) continue;
+        const std::uint64_t other = before ? c.address - 1 : c.address + 1;
+        const std::uint64_t from = std::min(c.address, other);
+        bytes.resize(static_cast<std::size_t>(len + 1));
+        bytes.resize(source.readAt(from, bytes));
+        if (bytes.size() < len) continue;
+        const auto span = std::span<const std::byte>(bytes);
+        const auto mine = wordsFrom(span.subspan(static_cast<std::size_t>(c.address - from), len));
+        const auto theirs = wordsFrom(span.subspan(static_cast<std::size_t>(other - from), len));
+        if (!truerReading(readingCost(theirs, c.width), readingCost(mine, c.width))) continue;
+
+        const std::uint64_t margin =
+            row * static_cast<std::uint64_t>(std::clamp(c.height / 4, 4, 64));
+        const std::uint64_t start = other >= margin ? other - margin : other % 2;
+        const std::uint64_t end = std::min(size, endOf(c) + margin + 1);
+        bytes.resize(static_cast<std::size_t>(end - start));
+        bytes.resize(source.readAt(start, bytes));
+        const auto words = wordsFrom(bytes);
+        Candidate best;
+        std::uint64_t bestOverlap = 0;
+        for (const Found& f : analyseAtWidth(words, c.width, o.minHeight)) {
+            Candidate t{start + 2 * f.first, f.width, f.rows, f.confidence, f.reason};
+            const std::uint64_t lo = std::max(t.address, c.address);
+            const std::uint64_t hi = std::min(endOf(t), endOf(c));
+            if (hi > lo + bestOverlap && t.confidence >= o.minConfidence) {
+                bestOverlap = hi - lo;
+                best = t;
+            }
+        }
+        if (bestOverlap * 2 >= endOf(c) - c.address) c = best;
+    }
+    std::sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+        return a.address != b.address ? a.address < b.address : a.width < b.width;
+    });
+    // Moved onto a picture that was found as well: one of them stays.
+    std::vector<Candidate> kept;
+    for (Candidate& c : all) {
+        if (!kept.empty()) {
+            Candidate& p = kept.back();
+            const std::uint64_t hi = std::min(endOf(p), endOf(c));
+            const std::uint64_t smaller = std::min(endOf(p) - p.address, endOf(c) - c.address);
+            if (hi > c.address && (hi - c.address) * 2 > smaller) {
+                if (c.confidence > p.confidence) p = std::move(c);
+                continue;
+            }
+        }
+        kept.push_back(std::move(c));
+    }
+    return kept;
 }
 
 FindResult search(const Source& source, const FindOptions& options, const ProgressFn& progress) {
@@ -255,7 +340,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
             builders[p].finish(size > static_cast<std::uint64_t>(p) ? (size - p) / 2 : 0);
         analyseClosed();
     }
-    result.candidates = keepBest(std::move(all));
+    result.candidates = settleParity(source, keepBest(source, std::move(all)), o);
     return result;
 }
 

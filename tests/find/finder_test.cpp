@@ -123,6 +123,24 @@ TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     EXPECT_EQ(otherKind(words, Channels(words)), nullptr);
 }
 
+// Read a byte off, a picture is rougher or changes more often, flat drawings included.
+TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
+    struct Case {
+        int width;
+        Bytes bytes;
+    } cases[] = {{97, syntheticPicture(97, 60, 4)},
+                 {40, syntheticPicture(40, 40, 5, Bit15::Random)},
+                 {120, testing::flatPicture(120, 80, 6)},
+                 {33, testing::flatPicture(33, 50, 7)}};
+    for (const Case& c : cases) {
+        const Bytes shifted(c.bytes.begin() + 1, c.bytes.end());
+        const auto right = readingCost(wordsOf(c.bytes), c.width);
+        const auto wrong = readingCost(wordsOf(shifted), c.width);
+        EXPECT_TRUE(truerReading(right, wrong)) << c.width;
+        EXPECT_FALSE(truerReading(wrong, right)) << c.width;
+    }
+}
+
 // A picture at a known place in random filler, read as the viewer would: address, width and
 // height are what matter, whatever bit 15 holds.
 TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
@@ -130,14 +148,21 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         std::size_t before;
         int width, height;
         Bit15 bit15;
+        bool flat = false;
     } cases[] = {
-        {5000, 120, 90, Bit15::Clear}, {5001, 120, 90, Bit15::Set}, {7777, 61, 140, Bit15::Random},
-        {4096, 300, 40, Bit15::Clear}, {6001, 24, 200, Bit15::Set},
+        {5000, 120, 90, Bit15::Clear},
+        {5001, 120, 90, Bit15::Set},
+        {7777, 61, 140, Bit15::Random},
+        {4096, 300, 40, Bit15::Clear},
+        {6001, 24, 200, Bit15::Set},
+        // A drawing of flat colours, which a byte off keeps its rows too.
+        {5003, 160, 100, Bit15::Clear, true},
     };
     for (const Case& c : cases) {
-        const Bytes file =
-            concat({randomBytes(c.before, 1), syntheticPicture(c.width, c.height, 11, c.bit15),
-                    randomBytes(6000, 2)});
+        const Bytes file = concat({randomBytes(c.before, 1),
+                                   c.flat ? testing::flatPicture(c.width, c.height, 12)
+                                          : syntheticPicture(c.width, c.height, 11, c.bit15),
+                                   randomBytes(6000, 2)});
         const auto found = find(file);
         bool hit = false;
         for (const Candidate& f : found)

@@ -67,6 +67,34 @@ inline std::vector<std::uint8_t> syntheticPicture(int width, int height, std::ui
     return out;
 }
 
+// A drawing of flat colours, as a screenshot or a cartoon: white ground, black lines of text
+// and a few boxes of colour.
+inline std::vector<std::uint8_t> flatPicture(int width, int height, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint16_t> px(static_cast<std::size_t>(width) * height, 0x7FFF);
+    auto at = [&](int x, int y) -> std::uint16_t& {
+        return px[static_cast<std::size_t>(y) * width + x];
+    };
+    for (int y = 2; y + 2 < height; y += 6)
+        for (int x = 2 + static_cast<int>(rng() % 5); x + 1 < width;
+             x += 1 + static_cast<int>(rng() % 4))
+            if (rng() % 3 != 0)
+                for (int k = 0; k < 3; ++k) at(x, y + k) = 0;
+    for (int b = 0; b < 4; ++b) {
+        const int x0 = static_cast<int>(rng() % static_cast<unsigned>(width)),
+                  y0 = static_cast<int>(rng() % static_cast<unsigned>(height));
+        const auto colour = static_cast<std::uint16_t>(rng() & 0x7FFF);
+        for (int y = y0; y < std::min(height, y0 + height / 5); ++y)
+            for (int x = x0; x < std::min(width, x0 + width / 4); ++x) at(x, y) = colour;
+    }
+    std::vector<std::uint8_t> out;
+    for (std::uint16_t p : px) {
+        out.push_back(static_cast<std::uint8_t>(p & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(p >> 8));
+    }
+    return out;
+}
+
 inline std::vector<std::uint8_t> randomBytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> out(n);
