@@ -79,6 +79,26 @@ int Channels::distance(std::size_t i, std::size_t j) const {
     return std::abs(r[i] - r[j]) + std::abs(g[i] - g[j]) + std::abs(b[i] - b[j]);
 }
 
+namespace {
+
+// How far the step from one word to the next stands out in its strongest column of rows w
+// words long, against the typical column: large where the rows wrap, at the true width.
+double seamPeak(const Channels& c, std::size_t lo, std::size_t hi, std::size_t w) {
+    if (w < 4 || hi < lo + 4 * w) return 0;
+    std::vector<double> column(w, 0);
+    const std::size_t rows = (hi - lo - 1) / w;
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t k = 0; k < w; ++k) {
+            const std::size_t at = lo + r * w + k;
+            column[k] += c.distance(at, at + 1);
+        }
+    const double top = *std::max_element(column.begin(), column.end());
+    std::nth_element(column.begin(), column.begin() + w / 2, column.end());
+    return top / std::max(1.0, column[w / 2]);
+}
+
+}  // namespace
+
 WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minWidth,
                      int maxWidth) {
     WidthFit fit;
@@ -162,7 +182,14 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
         for (std::size_t i = lo; i + reach + 1 < hi; i += step)
             for (int k = 0; k < 3; ++k)
                 sums[k] += c.distance(i, i + reach - 2 + static_cast<std::size_t>(k));
-        const int k = static_cast<int>(std::min_element(sums, sums + 3) - sums);
+        int k = static_cast<int>(std::min_element(sums, sums + 3) - sums);
+        // A texture that runs on the slant fits the diagonal neighbour better still; then the
+        // seam where each row wraps to the next, one column at the true width only, decides.
+        double peaks[3];
+        for (int j = 0; j < 3; ++j)
+            peaks[j] = seamPeak(c, lo, hi, reach - 2 + static_cast<std::size_t>(j));
+        const int seam = static_cast<int>(std::max_element(peaks, peaks + 3) - peaks);
+        if (seam != k && peaks[seam] >= 3 && peaks[seam] >= 2 * peaks[k]) k = seam;
         best += k - 1;
     }
     fit.width = best;
@@ -208,7 +235,9 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         }
     }
     if (jumps >= 16 && carries * 10 >= jumps * 3) return "sampled wave";
-    // The same for samples a byte over: words that straddle two samples.
+    // The same for samples a byte over: words that straddle two samples. Read so, the words
+    // themselves jump about, unlike a smooth photograph's.
+    const int straightJumps = jumps;
     carries = jumps = 0;
     for (std::size_t at : runs) {
         for (std::size_t i = at; i < at + kRun && i + 2 < n; ++i) {
@@ -221,7 +250,8 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
             }
         }
     }
-    if (jumps >= 16 && carries * 10 >= jumps * 3) return "sampled wave, a byte over";
+    if (straightJumps >= 16 && jumps >= 16 && carries * 10 >= jumps * 3)
+        return "sampled wave, a byte over";
     if (smooth565 < 0.7 * smooth555) return "16-bit colour of another layout";
     if (counted >= 64 && mirrored * 4 >= counted) return "indexed pixels";
     return nullptr;
