@@ -333,6 +333,11 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         const int d = c.distance(lo + j, lo + j + w);
         vd[j] = static_cast<std::uint8_t>(d);
         score[j] = tau4 - std::min(4 * d, tau4 * 3 / 2);
+        // A word no closer to the word below than to those beside it: smooth data of another
+        // width, or no picture; it counts for nothing.
+        if (d > 0 && score[j] > 0 && lo + j + w + 1 < hi &&
+            d >= std::min(c.distance(lo + j, lo + j + w - 1), c.distance(lo + j, lo + j + w + 1)))
+            score[j] = 0;
         misfits[j + 1] = misfits[j] + (4 * d > tau4);
     }
     for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
