@@ -163,11 +163,13 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     }
     if (best == 0) return fit;
     // A picture also matches itself two or three rows down; take the narrowest width that
-    // fits about as well as the best one.
+    // fits about as well as the best one, over all the sample too: on a flat background, a
+    // sprite matches itself a fraction of its width along a row just as well.
     for (int k = best / minWidth; k >= 2; --k) {
         if (best % k != 0) continue;
         const int w = best / k;
-        if (dip(w) <= dip(best) + 0.1 && better[w] <= better[best] * 1.5 + 0.1) {
+        if (dip(w) <= dip(best) + 0.1 && better[w] <= better[best] * 1.5 + 0.1 &&
+            mean[w] <= mean[best] * 1.1) {
             best = w;
             break;
         }

@@ -71,6 +71,21 @@ TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
     EXPECT_LT(regions[0].end, 60 * kCellWords);
 }
 
+// A picture between margins of magenta background, a quarter of the width each.
+Bytes spriteOnBackground(int width, int height, std::uint32_t seed) {
+    const Bytes inner = syntheticPicture(width / 2, height, seed);
+    Bytes out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int ix = x - width / 4;
+            const bool in = ix >= 0 && ix < width / 2;
+            const std::size_t at = 2 * static_cast<std::size_t>(y * (width / 2) + ix);
+            out.push_back(in ? inner[at] : 0x1F);
+            out.push_back(in ? inner[at + 1] : 0x7C);
+        }
+    return out;
+}
+
 class WidthSearch : public ::testing::TestWithParam<int> {};
 
 TEST_P(WidthSearch, FindsTheExactWidthNotAMultiple) {
@@ -190,16 +205,8 @@ TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
             file.push_back(0);
         }
         starts.push_back(file.size());
-        // The sprite: a picture between margins of magenta background.
-        const Bytes inner = syntheticPicture(width / 2, h, 20u + k);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < width; ++x) {
-                const int ix = x - width / 4, iy = y;
-                const bool in = ix >= 0 && ix < width / 2;
-                const std::size_t at = 2 * static_cast<std::size_t>(iy * (width / 2) + ix);
-                file.push_back(in ? inner[at] : 0x1F);
-                file.push_back(in ? inner[at + 1] : 0x7C);
-            }
+        const Bytes sprite = spriteOnBackground(width, h, 20u + static_cast<unsigned>(k));
+        file.insert(file.end(), sprite.begin(), sprite.end());
     }
     const Bytes after = randomBytes(4000, 6);
     file.insert(file.end(), after.begin(), after.end());
