@@ -583,6 +583,10 @@ double confidenceFor(double quality, double dip, int width, int rows) {
     double c = std::clamp(0.5 + (0.5 - quality) * 0.8 + (0.9 - dip), 0.0, 1.0);
     if (rows < 16) c *= 0.85 + 0.01 * rows;
     if (width < 16) c *= 0.9;
+    // A dip over many rows of a wide picture says more than over a small one, where a few
+    // words of filler can fall into rows by chance.
+    const double area = static_cast<double>(width) * rows;
+    c += std::clamp(0.05 * std::log2(area / 4096), -0.3, 0.2);
     return std::clamp(c, 0.0, 1.0);
 }
 

@@ -115,7 +115,7 @@ std::uint64_t endOf(const Candidate& c) {
 
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
-std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all) {
+std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, int minHeight) {
     // The same picture read from the other byte is about as regular, but rougher: of two
     // readings of one stretch at one width, the smoother is the picture.
     std::sort(all.begin(), all.end(), [](const Ranked& a, const Ranked& b) {
@@ -143,8 +143,24 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all) {
             const auto span = std::span<const std::byte>(bytes);
             const auto wa = wordsFrom(span.subspan(0, static_cast<std::size_t>(len)));
             const auto wb = wordsFrom(span.subspan(1, static_cast<std::size_t>(len)));
-            (truerReading(readingCost(wa, a.width), readingCost(wb, a.width)) ? rival[j]
-                                                                              : rival[i]) = true;
+            const bool aTruer = truerReading(readingCost(wa, a.width), readingCost(wb, a.width));
+            const std::size_t loser = aTruer ? j : i;
+            Candidate& l = all[loser].candidate;
+            const Candidate& w = aTruer ? a : b;
+            // Where only the loser's end reaches into the other picture, the loser keeps its
+            // own rows.
+            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(l.width);
+            if (overlap * 2 < endOf(l) - l.address) {
+                if (l.address < w.address) {
+                    l.height = static_cast<int>((w.address - l.address) / row);
+                } else {
+                    const auto skip = static_cast<int>((endOf(w) - l.address + row - 1) / row);
+                    l.address += static_cast<std::uint64_t>(skip) * row;
+                    l.height -= skip;
+                }
+                if (l.height >= std::max(2, minHeight)) continue;
+            }
+            rival[loser] = true;
         }
     std::vector<Ranked> kept0;
     for (std::size_t i = 0; i < all.size(); ++i)
@@ -340,7 +356,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
             builders[p].finish(size > static_cast<std::uint64_t>(p) ? (size - p) / 2 : 0);
         analyseClosed();
     }
-    result.candidates = settleParity(source, keepBest(source, std::move(all)), o);
+    result.candidates = settleParity(source, keepBest(source, std::move(all), o.minHeight), o);
     return result;
 }
 
