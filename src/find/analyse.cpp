@@ -395,10 +395,18 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             while (bandEnd < sp.b && 4 * vd[bandEnd] > tau4) ++bandEnd;
             std::size_t bandStart = j;
             while (bandStart > begin && 4 * vd[bandStart - 1] > tau4) --bandStart;
-            // Off the grid by more than a word or two: the next picture starts there.
+            // Off the grid: the next picture starts there, after a header. A band only a word
+            // or two longer than a row may be a line of the picture drawn unevenly, unless the
+            // words at both its ends break the row they sit in, as a header's do.
             const std::size_t phase = (bandEnd - begin) % w;
             const bool onGrid = phase == 0;
-            if (bandEnd - bandStart > w + 2 && !onGrid && bandStart > begin) {
+            auto breaks = [&](std::size_t t) {
+                return t > 0 && lo + t < hi && 4 * c.distance(lo + t - 1, lo + t) > tau4;
+            };
+            const bool header = bandEnd - bandStart > w + 2 ||
+                                (bandEnd - bandStart > w && breaks(bandEnd) &&
+                                 breaks(bandStart + w));
+            if (header && !onGrid && bandStart > begin) {
                 pieces.push_back({begin, bandStart});
                 begin = bandEnd;
             }
