@@ -346,13 +346,15 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     const std::size_t minPairs = (static_cast<std::size_t>(std::max(2, minHeight)) - 1) * w;
 
     // The stretches that score best, in one pass: a stretch ends where its running score
-    // falls to nothing, or two rows' worth of misfits below its best.
+    // falls to nothing, or half a row of misfits below its best (a picture's own horizon
+    // only parts it; the parts are joined again on their common row grid).
     struct Span {
         std::size_t a, b;
     };
     std::vector<Span> found;
     {
-        const std::int64_t drop = static_cast<std::int64_t>(std::max<std::size_t>(w, 16)) * tau4;
+        const std::int64_t drop =
+            static_cast<std::int64_t>(std::max<std::size_t>(w, 16)) * tau4 * 3 / 4;
         std::int64_t run = 0, best = 0;
         std::size_t start = 0, bestEnd = 0;
         auto emit = [&] {
@@ -403,9 +405,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             auto breaks = [&](std::size_t t) {
                 return t > 0 && lo + t < hi && 4 * c.distance(lo + t - 1, lo + t) > tau4;
             };
-            const bool header = bandEnd - bandStart > w + 2 ||
-                                (bandEnd - bandStart > w && breaks(bandEnd) &&
-                                 breaks(bandStart + w));
+            const bool header =
+                bandEnd - bandStart > w + 2 ||
+                (bandEnd - bandStart > w && breaks(bandEnd) && breaks(bandStart + w));
             if (header && !onGrid && bandStart > begin) {
                 pieces.push_back({begin, bandStart});
                 begin = bandEnd;
