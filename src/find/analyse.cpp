@@ -710,13 +710,12 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         }
         if (cursor > sp.lo && sp.hi > cursor + leftover) rest.push_back({cursor, sp.hi});
         // In smaller windows, so that a small picture among larger ones (an icon bank beside a
-        // photograph) is most of the window it is searched in.
-        constexpr std::size_t kSmallWindow = 2048;
+        // photograph) is most of the window it is searched in: a quarter of this one each time.
+        const std::size_t small = std::max<std::size_t>(1024, (sp.hi - sp.lo) / 4);
         for (const Span& r : rest) {
             if (r.hi - r.lo >= sp.hi - sp.lo) continue;
-            for (std::size_t a = r.lo; a < r.hi; a += kSmallWindow) {
-                const std::size_t b =
-                    r.hi - a < kSmallWindow + kSmallWindow / 2 ? r.hi : a + kSmallWindow;
+            for (std::size_t a = r.lo; a < r.hi; a += small) {
+                const std::size_t b = r.hi - a < small + small / 2 ? r.hi : a + small;
                 if (b - a >= leftover) pending.push_back({a, b});
                 if (b == r.hi) break;
             }
