@@ -416,6 +416,36 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         }
         pieces.push_back({begin, sp.b});
     }
+    // Rows of one value, more of them than the rows on either side, are filler (zeros, erased
+    // flash) between two pictures, not part of one.
+    {
+        auto flat = [&](std::size_t t) {
+            for (std::size_t k = t; k < t + w; ++k)
+                if (vd[k] != 0 || c.distance(lo + k, lo + k + 1) != 0) return false;
+            return true;
+        };
+        std::vector<Span> parted;
+        for (const Span& sp : pieces) {
+            std::size_t begin = sp.a;
+            for (std::size_t t = sp.a; t + w <= sp.b;) {
+                if (!flat(t)) {
+                    t += w;
+                    continue;
+                }
+                std::size_t e = t;
+                while (e + w <= sp.b && flat(e)) e += w;
+                const std::size_t band = (e - t) / w, before = (t - begin) / w,
+                                  after = (sp.b - e) / w;
+                if (band >= 8 && band > before && band > after) {
+                    if (t > begin) parted.push_back({begin, t});
+                    begin = e;
+                }
+                t = e;
+            }
+            if (sp.b > begin) parted.push_back({begin, sp.b});
+        }
+        pieces.swap(parted);
+    }
 
     // The first row of a picture fits the row below it, while the row before it (filler, a
     // header) does not: the start is where a row's worth of scores after it most exceeds a
@@ -671,6 +701,11 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // widths are tried only where no wider one fits.
         const std::size_t searchHi = std::min(n, sp.hi + kMaxSide);
         WidthFit fit = searchWidth(c, sp.lo, searchHi, std::max(searchFrom, 8), kMaxSide);
+        // The search samples only where a row of the widest picture still fits below; at the
+        // end of a stretch, narrow widths are searched again up to its last words.
+        if ((fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) && searchHi == n &&
+            std::max(searchFrom, 8) < 64)
+            fit = searchWidth(c, sp.lo, searchHi, std::max(searchFrom, 8), 63);
         if ((fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) && searchFrom < 8)
             fit = searchWidth(c, sp.lo, searchHi, searchFrom, 7);
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;

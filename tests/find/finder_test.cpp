@@ -37,6 +37,10 @@ std::vector<Candidate> find(const Bytes& bytes, int threads = 0) {
     return findInBytes(std::as_bytes(std::span(bytes)), options);
 }
 
+std::uint64_t endOf(const Candidate& c) {
+    return c.address + 2ull * c.width * c.height;
+}
+
 Bytes concat(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -163,7 +167,7 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         std::size_t before;
         int width, height;
         Bit15 bit15;
-        bool flat = false;
+        bool flat = false, zeros = false;
     } cases[] = {
         {5000, 120, 90, Bit15::Clear},
         {5001, 120, 90, Bit15::Set},
@@ -172,9 +176,11 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         {6001, 24, 200, Bit15::Set},
         // A drawing of flat colours, which a byte off keeps its rows too.
         {5003, 160, 100, Bit15::Clear, true},
+        // A small picture at the end of what looks like pictures, after zeros.
+        {3001, 20, 16, Bit15::Clear, false, true},
     };
     for (const Case& c : cases) {
-        const Bytes file = concat({randomBytes(c.before, 1),
+        const Bytes file = concat({c.zeros ? Bytes(c.before, 0) : randomBytes(c.before, 1),
                                    c.flat ? testing::flatPicture(c.width, c.height, 12)
                                           : syntheticPicture(c.width, c.height, 11, c.bit15),
                                    randomBytes(6000, 2)});
@@ -218,6 +224,16 @@ TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
                    std::abs(f.height - heights[k]) <= 2;
         EXPECT_TRUE(hit) << "sprite " << k << " at " << starts[static_cast<std::size_t>(k)];
     }
+}
+
+// Rows of zeros after a picture are filler, whatever follows them.
+TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
+    const Bytes file =
+        concat({randomBytes(2001, 3), syntheticPicture(12, 10, 8), Bytes(12 * 2 * 200, 0),
+                syntheticPicture(48, 40, 9), randomBytes(3000, 4)});
+    for (const Candidate& f : find(file))
+        EXPECT_TRUE(endOf(f) <= 2001 + 12 * 2 * 14 || f.address >= 2001 + 12 * 2 * 206)
+            << f.address << " " << f.width << "x" << f.height;
 }
 
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
