@@ -506,7 +506,11 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             std::int64_t bestS = INT64_MIN, bestE = INT64_MIN;
             for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, a0 - row); t <= a0 + row && t < e0;
                  ++t) {
-                const std::int64_t f = total(t, t + row) - total(t - row, t);
+                // Of starts that score alike, the one whose first word fits the row below
+                // and whose word before does not.
+                const int edge = (t > 0 && score[static_cast<std::size_t>(t - 1)] < 0) +
+                                 (score[static_cast<std::size_t>(t)] > 0);
+                const std::int64_t f = 4 * (total(t, t + row) - total(t - row, t)) + edge;
                 if (f > bestS) bestS = f, s = t;
             }
             for (std::ptrdiff_t t = std::max(s + 1, e0 - row);
