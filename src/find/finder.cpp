@@ -236,7 +236,7 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
         const std::uint64_t from = std::min(c.address, other);
         bytes.resize(static_cast<std::size_t>(len + 1));
         bytes.resize(source.readAt(from, bytes));
-        if (bytes.size() < len) continue;
+        if (bytes.size() < len + 1) continue;
         const auto span = std::span<const std::byte>(bytes);
         const auto mine = wordsFrom(span.subspan(static_cast<std::size_t>(c.address - from), len));
         const auto theirs = wordsFrom(span.subspan(static_cast<std::size_t>(other - from), len));
