@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pixvue::find {
 namespace {
 
@@ -36,6 +40,33 @@ std::size_t screenCells(std::span<const std::byte> bytes, int parity, std::vecto
         const std::byte* cell = base + k * kCellBytes;
         int equal = 0;
         int close = 0;
+#if defined(__SSE2__)
+        // Eight pairs at a time, each word against the one after it.
+        const __m128i five = _mm_set1_epi16(31);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i limit = _mm_set1_epi16(kCloseDistance + 1);
+        __m128i equalSum = zero, closeSum = zero;
+        for (std::size_t v = 0; v < kCellWords / 8; ++v) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 16 * v));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 16 * v + 2));
+            __m128i d = zero;
+            for (int shift : {0, 5, 10}) {
+                const __m128i ca = _mm_and_si128(_mm_srli_epi16(a, shift), five);
+                const __m128i cb = _mm_and_si128(_mm_srli_epi16(b, shift), five);
+                d = _mm_add_epi16(d, _mm_max_epi16(_mm_sub_epi16(ca, cb), _mm_sub_epi16(cb, ca)));
+            }
+            const __m128i same = _mm_cmpeq_epi16(d, zero);
+            equalSum = _mm_sub_epi16(equalSum, same);
+            closeSum = _mm_sub_epi16(closeSum, _mm_andnot_si128(same, _mm_cmplt_epi16(d, limit)));
+        }
+        alignas(16) std::uint16_t lanes[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), equalSum);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 8), closeSum);
+        for (int i = 0; i < 8; ++i) {
+            equal += lanes[i];
+            close += lanes[8 + i];
+        }
+#else
         std::uint16_t previous = wordAt(cell);
         for (std::size_t i = 1; i <= kCellWords; ++i) {
             const std::uint16_t word = wordAt(cell + 2 * i);
@@ -44,6 +75,7 @@ std::size_t screenCells(std::span<const std::byte> bytes, int parity, std::vecto
             close += d != 0 && d <= kCloseDistance;
             previous = word;
         }
+#endif
         out[k] = classifyCell(equal, close);
     }
     return cells;

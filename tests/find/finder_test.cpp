@@ -62,6 +62,30 @@ TEST(Screen, CellClassesFromNeighbourCounts) {
         EXPECT_EQ(classifyCell(c.equal, c.close), c.expected) << c.equal << " " << c.close;
 }
 
+// Counted eight pairs at a time, the cells come out as counted one pair at a time.
+TEST(Screen, CellsOfAnyDataAsCountedPairByPair) {
+    const Bytes data = concat({randomBytes(3000, 7), syntheticPicture(50, 40, 2, Bit15::Random),
+                               testing::flatPicture(30, 20, 3), Bytes(500, 0xFF)});
+    for (int parity : {0, 1}) {
+        std::vector<CellClass> cells;
+        const std::size_t count = screenCells(std::as_bytes(std::span(data)), parity, cells);
+        ASSERT_EQ(count, (data.size() - static_cast<std::size_t>(parity) - 2) / kCellBytes);
+        for (std::size_t k = 0; k < count; ++k) {
+            int equal = 0, close = 0;
+            for (std::size_t i = 0; i < kCellWords; ++i) {
+                const std::size_t at = static_cast<std::size_t>(parity) + k * kCellBytes + 2 * i;
+                const auto word = [&](std::size_t b) {
+                    return static_cast<std::uint16_t>((data[b] | data[b + 1] << 8) & 0x7FFF);
+                };
+                const int d = colourDistance(word(at), word(at + 2));
+                equal += d == 0;
+                close += d != 0 && d <= kCloseDistance;
+            }
+            EXPECT_EQ(cells[k], classifyCell(equal, close)) << parity << " " << k;
+        }
+    }
+}
+
 TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
     RegionBuilder builder;
     for (int k = 0; k < 40; ++k) builder.push(CellClass::Rough);
