@@ -529,8 +529,10 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                  ++t) {
                 // Of starts that score alike, the one whose first word fits the row below
                 // and whose word before does not.
-                const int edge = (t > 0 && score[static_cast<std::size_t>(t - 1)] < 0) +
-                                 (score[static_cast<std::size_t>(t)] > 0);
+                const int edge =
+                    (t > 0 && t <= static_cast<std::ptrdiff_t>(n) &&
+                     score[static_cast<std::size_t>(t - 1)] < 0) +
+                    (t < static_cast<std::ptrdiff_t>(n) && score[static_cast<std::size_t>(t)] > 0);
                 const std::int64_t f = 4 * (total(t, t + row) - total(t - row, t)) + edge;
                 if (f > bestS) bestS = f, s = t;
             }
@@ -554,6 +556,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
         }
         auto emitSegment = [&](std::ptrdiff_t s, std::ptrdiff_t e) {
+            // Rows followed to the end of the data: the last row has no row below it.
+            e = std::min(e, static_cast<std::ptrdiff_t>(n));
+            if (e <= s) return;
             const auto count = static_cast<std::size_t>(
                 std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
             if (count < static_cast<std::size_t>(std::max(2, minHeight))) return;
