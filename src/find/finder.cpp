@@ -108,6 +108,10 @@ std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
     return words;
 }
 
+bool inFileOrder(const Candidate& a, const Candidate& b) {
+    return a.address != b.address ? a.address < b.address : a.width < b.width;
+}
+
 std::uint64_t endOf(const Candidate& c) {
     return c.address +
            2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
@@ -193,9 +197,7 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
         }
         if (!clash) kept.push_back(c);
     }
-    std::sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) {
-        return a.address != b.address ? a.address < b.address : a.width < b.width;
-    });
+    std::sort(kept.begin(), kept.end(), inFileOrder);
     // Two parts of one picture, split where a row did not fit the next (a horizon, a line):
     // same width, rows on one grid, at most two rows apart.
     std::vector<Candidate> joined;
@@ -262,9 +264,7 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
         }
         if (bestOverlap * 2 >= endOf(c) - c.address) c = best;
     }
-    std::sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-        return a.address != b.address ? a.address < b.address : a.width < b.width;
-    });
+    std::sort(all.begin(), all.end(), inFileOrder);
     // Moved onto a picture that was found as well: one of them stays.
     std::vector<Candidate> kept;
     for (Candidate& c : all) {
