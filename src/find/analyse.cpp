@@ -258,6 +258,21 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         }
     }
     if (jumps >= 16 && carries * 10 >= jumps * 3) return "sampled wave";
+    // A louder wave steps further than the low channel's range, but its steps still change
+    // smoothly as numbers; a picture's change from word to word does not carry on to the next.
+    {
+        std::int64_t steps = 0, bends = 0;
+        for (std::size_t at : runs)
+            for (std::size_t i = at + 1; i < at + kRun; ++i) {
+                const int a = static_cast<std::int16_t>(raw[i - 1]);
+                const int b = static_cast<std::int16_t>(raw[i]);
+                const int d = static_cast<std::int16_t>(raw[i + 1]);
+                steps += std::abs(d - b);
+                bends += std::abs(d - 2 * b + a);
+            }
+        const auto pairs = static_cast<std::int64_t>(runs.size() * (kRun - 1));
+        if (steps > 64 * pairs && bends * 10 < steps * 3) return "sampled wave";
+    }
     // The same for samples a byte over: words that straddle two samples. Read so, the words
     // themselves jump about, unlike a smooth photograph's.
     const int straightJumps = jumps;
@@ -549,7 +564,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         const std::ptrdiff_t shift =
             seamShift(c, lo, hi, lo + static_cast<std::size_t>(s), w, count);
         if (shift != 0 &&
-            std::abs(shift) <= std::max<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(w / 8)) &&
+            std::abs(shift) <= std::max<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(w / 2)) &&
             s + shift >= 0) {
             s += shift;
             count = static_cast<std::size_t>(
@@ -559,8 +574,35 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             // Rows followed to the end of the data: the last row has no row below it.
             e = std::min(e, static_cast<std::ptrdiff_t>(n));
             if (e <= s) return;
-            const auto count = static_cast<std::size_t>(
+            auto count = static_cast<std::size_t>(
                 std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
+            // A margin of one colour (a sprite's transparent border) fits nothing where it
+            // meets the object, so the rows seem to start where the object does. Where the
+            // margin runs back to a header or filler, and forward to one on a row's end, those
+            // are the picture's ends.
+            {
+                const auto words = static_cast<std::ptrdiff_t>(hi - lo);
+                auto same = [&](std::ptrdiff_t t) {
+                    return c.distance(lo + static_cast<std::size_t>(t) - 1,
+                                      lo + static_cast<std::size_t>(t)) == 0;
+                };
+                std::ptrdiff_t a = s;
+                while (a > 0 && s - a < 4 * W && same(a)) --a;
+                const auto z0 = s + static_cast<std::ptrdiff_t>(count) * W;
+                std::ptrdiff_t z = a + (z0 - a + W - 1) / W * W;
+                auto flatRowAt = [&](std::ptrdiff_t t) {
+                    for (std::ptrdiff_t k = t; k < t + W; ++k)
+                        if (!same(k)) return false;
+                    return true;
+                };
+                for (int k = 0; k < 4 && z + W <= words && flatRowAt(z); ++k) z += W;
+                const bool endsFlat =
+                    z <= words && z - a >= 2 * W && same(z - 1) && (z == words || !same(z));
+                if (a < s && (s - a) % W != 0 && endsFlat) {
+                    s = a;
+                    count = static_cast<std::size_t>((z - a) / W);
+                }
+            }
             if (count < static_cast<std::size_t>(std::max(2, minHeight))) return;
             const auto first = lo + static_cast<std::size_t>(s);
             // On a sample of a large picture's words: these are means.
@@ -678,6 +720,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     // The width is searched window by window, since a stretch may hold pictures of several
     // widths back to back; each width found is then followed as far as its rows go.
     constexpr std::size_t kWindow = 16384;
+    constexpr std::size_t kSmallest = 1024;
     struct Span {
         std::size_t lo, hi;
     };
@@ -739,6 +782,17 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             fit = searchWidth(c, sp.lo, searchHi, std::max(searchFrom, 8), 63);
         if ((fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) && searchFrom < 8)
             fit = searchWidth(c, sp.lo, searchHi, searchFrom, 7);
+        // In smaller windows, so that a small picture among larger ones (an icon bank beside a
+        // photograph) is most of the window it is searched in: a quarter of this one each time.
+        const std::size_t small = std::max<std::size_t>(kSmallest, (sp.hi - sp.lo) / 4);
+        auto searchAgain = [&](std::size_t from, std::size_t to) {
+            if (to - from >= sp.hi - sp.lo && sp.hi - sp.lo < 2 * kSmallest) return;
+            for (std::size_t a = from; a < to; a += small) {
+                const std::size_t b = to - a < small + small / 2 ? to : a + small;
+                if (b - a >= leftover) pending.push_back({a, b});
+                if (b == to) break;
+            }
+        };
         if (fit.width == 0 || fit.vertical > 0.8 * fit.unrelated) continue;
         // Follow the rows past the window, further on the side where a picture that starts or
         // ends in the window reaches the edge of what was looked at.
@@ -766,26 +820,16 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         }
         // What this window holds besides the pictures found is searched again on its own, for
         // a picture of another width.
-        std::vector<Span> rest;
         std::size_t cursor = sp.lo;
         for (const Segment& seg : segs) {
             if (seg.last <= sp.lo || seg.first >= sp.hi) continue;  // another window's
-            if (seg.first > cursor + leftover) rest.push_back({cursor, seg.first});
+            if (seg.first > cursor + leftover) searchAgain(cursor, seg.first);
             cursor = std::max(cursor, seg.last);
             accept(seg, fit);
         }
-        if (cursor > sp.lo && sp.hi > cursor + leftover) rest.push_back({cursor, sp.hi});
-        // In smaller windows, so that a small picture among larger ones (an icon bank beside a
-        // photograph) is most of the window it is searched in: a quarter of this one each time.
-        const std::size_t small = std::max<std::size_t>(1024, (sp.hi - sp.lo) / 4);
-        for (const Span& r : rest) {
-            if (r.hi - r.lo >= sp.hi - sp.lo) continue;
-            for (std::size_t a = r.lo; a < r.hi; a += small) {
-                const std::size_t b = r.hi - a < small + small / 2 ? r.hi : a + small;
-                if (b - a >= leftover) pending.push_back({a, b});
-                if (b == r.hi) break;
-            }
-        }
+        // So is a window where the width found fitted no picture: a picture too small to tell
+        // in the width search may lie among other data that fits a width loosely.
+        if (sp.hi > cursor + leftover) searchAgain(cursor, sp.hi);
     }
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });

@@ -99,15 +99,16 @@ TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
     EXPECT_LT(regions[0].end, 60 * kCellWords);
 }
 
-// A picture between margins of magenta background, a quarter of the width each.
-Bytes spriteOnBackground(int width, int height, std::uint32_t seed) {
-    const Bytes inner = syntheticPicture(width / 2, height, seed);
+// A picture between margins of magenta background, a quarter of the width each, and `rows`
+// rows of it above and below.
+Bytes spriteOnBackground(int width, int height, std::uint32_t seed, int rows = 0) {
+    const Bytes inner = syntheticPicture(width / 2, height - 2 * rows, seed);
     Bytes out;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const int ix = x - width / 4;
-            const bool in = ix >= 0 && ix < width / 2;
-            const std::size_t at = 2 * static_cast<std::size_t>(y * (width / 2) + ix);
+            const int ix = x - width / 4, iy = y - rows;
+            const bool in = ix >= 0 && ix < width / 2 && iy >= 0 && iy < height - 2 * rows;
+            const std::size_t at = 2 * static_cast<std::size_t>(iy * (width / 2) + ix);
             out.push_back(in ? inner[at] : 0x1F);
             out.push_back(in ? inner[at + 1] : 0x7C);
         }
@@ -250,6 +251,20 @@ TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
     }
 }
 
+// An icon's first row is all background, and fits the row below only beside the object:
+// the background runs on back to the header before it, where the icon starts.
+TEST(Finder, ABackgroundRowStartsAnIcon) {
+    for (const int width : {20, 24, 40}) {
+        const Bytes icon = spriteOnBackground(width, width, 31u + static_cast<unsigned>(width), 1);
+        const Bytes file = concat({randomBytes(3001, 7), Bytes{20, 0, 20, 0}, icon,
+                                   Bytes{20, 0, 20, 0}, randomBytes(2000, 8)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 3005 && f.width == width && std::abs(f.height - width) <= 2;
+        EXPECT_TRUE(hit) << width;
+    }
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
@@ -278,7 +293,7 @@ TEST(Finder, NothingInConstantRandomOrTonalData) {
     const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
     for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
     EXPECT_TRUE(find(randomBytes(1 << 20, 5)).empty());
-    for (const double amplitude : {300.0, 3000.0, 12000.0})
+    for (const double amplitude : {300.0, 3000.0, 12000.0, 30000.0})
         EXPECT_TRUE(find(testing::toneSamples(1 << 19, 73.3, amplitude)).empty()) << amplitude;
 }
 
