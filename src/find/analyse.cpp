@@ -359,25 +359,33 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // Reused from call to call: a stretch is searched window by window.
     thread_local std::vector<std::int32_t> score;
     thread_local std::vector<std::uint32_t> misfits;
-    thread_local std::vector<std::uint8_t> vd;
+    // Distances from each word to the word below it, to the two beside that one, and to the
+    // next word; the last word has no word below and to the right.
+    thread_local std::vector<std::uint8_t> vd, left, right, next;
     thread_local std::vector<std::int64_t> sum;
     score.resize(n);
     misfits.resize(n + 1);
     vd.resize(n);
+    left.resize(n);
+    right.resize(n);
+    next.resize(n);
     sum.resize(n + 1);
     misfits[0] = 0;
     sum[0] = 0;
     distancesAt(c, lo, n, w, vd.data());
+    distancesAt(c, lo, n - 1, w - 1, left.data());
+    distancesAt(c, lo, n - 1, w + 1, right.data());
+    distancesAt(c, lo, n, 1, next.data());
+    left[n - 1] = right[n - 1] = UINT8_MAX;
     for (std::size_t j = 0; j < n; ++j) {
         const int d = vd[j];
-        score[j] = tau4 - std::min(4 * d, tau4 * 3 / 2);
+        const int fits = tau4 - std::min(4 * d, tau4 * 3 / 2);
         // A word no closer to the word below than to those beside it: smooth data of another
         // width, or no picture; it counts for nothing.
-        if (d > 0 && score[j] > 0 && lo + j + w + 1 < hi &&
-            d >= std::min(c.distance(lo + j, lo + j + w - 1), c.distance(lo + j, lo + j + w + 1)))
-            score[j] = 0;
-        misfits[j + 1] = misfits[j] + (4 * d > tau4);
+        const bool noDip = d > 0 && fits > 0 && d >= std::min(left[j], right[j]);
+        score[j] = noDip ? 0 : fits;
     }
+    for (std::size_t j = 0; j < n; ++j) misfits[j + 1] = misfits[j] + (4 * vd[j] > tau4);
     for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
     const std::size_t minPairs = (static_cast<std::size_t>(std::max(2, minHeight)) - 1) * w;
 
@@ -423,9 +431,12 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     for (const Span& sp : found) {
         std::size_t begin = sp.a;
         std::size_t j = sp.a;
+        // A row's worth gains at most one misfit a word: the next band is that many words on.
+        const std::size_t band = (8 * w + 9) / 10;
         while (j + w <= sp.b) {
-            if ((misfits[j + w] - misfits[j]) * 10 < w * 8) {
-                ++j;
+            const std::size_t count = misfits[j + w] - misfits[j];
+            if (count < band) {
+                j += band - count;
                 continue;
             }
             // The misfit band: from the last fit before it to the first fit after it.
@@ -610,18 +621,13 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             double below = 0, across = 0, pairs = 0;
             for (std::ptrdiff_t t = s; t < e; t += step, ++pairs) {
                 below += vd[static_cast<std::size_t>(t)];
-                across += c.distance(lo + static_cast<std::size_t>(t),
-                                     lo + static_cast<std::size_t>(t) + 1);
+                across += next[static_cast<std::size_t>(t)];
             }
             // Smooth parts of a picture of another width fit any width about as well: the rows of
             // a picture of this width fit clearly better than at the neighbouring widths.
             double beside = 0;
-            const auto hiWord =
-                static_cast<std::ptrdiff_t>(hi - lo) - static_cast<std::ptrdiff_t>(w) - 1;
-            for (std::ptrdiff_t t = s; t < std::min(e, hiWord); t += step) {
-                const std::size_t at = lo + static_cast<std::size_t>(t);
-                beside += c.distance(at, at + w - 1) + c.distance(at, at + w + 1);
-            }
+            for (std::ptrdiff_t t = s; t < std::min(e, N - 1); t += step)
+                beside += left[static_cast<std::size_t>(t)] + right[static_cast<std::size_t>(t)];
             // Nothing but one value a row (a block of filler) is no picture either.
             if (below > 0.95 * beside / 2 || beside / 2 < 0.02 * pairs) return;
             out.push_back({first, std::min(hi, first + count * w),
