@@ -758,8 +758,10 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         covered.push_back({seg.first, seg.last});
         if (otherKind(part, partChannels) != nullptr) return;
         // Rows that repeat each other though neighbours differ: a tone, or another periodic
-        // signal, whose period was taken for a width.
+        // signal, whose period was taken for a width; or, in rough data, a table of records
+        // (a program's tables, indexed pixels read two at a time), field under field.
         if (seg.repeat < 0.15 && seg.roughness > 4) return;
+        if (seg.repeat < 0.4 && seg.roughness > 12) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
         std::snprintf(reason, sizeof reason,

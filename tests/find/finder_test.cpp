@@ -289,12 +289,33 @@ TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     EXPECT_TRUE(hit);
 }
 
+// A program's symbol table: records of 24 bytes, each field much like the one a record below
+// and nothing like the field beside it.
+Bytes symbolTable(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    auto put = [&](std::uint64_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+    };
+    std::uint64_t name = 1, value = 0x401000;
+    for (int i = 0; i < count; ++i) {
+        put(name += 8 + rng() % 24, 4);
+        put(rng() % 2 ? 0x12 : 0x11, 1);
+        put(0, 1);
+        put(10 + rng() % 6, 2);
+        put(value += 16 * (1 + rng() % 40), 8);
+        put(rng() % 3 ? 8 * (1 + rng() % 64) : 0, 8);
+    }
+    return out;
+}
+
 TEST(Finder, NothingInConstantRandomOrTonalData) {
     const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
     for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
     EXPECT_TRUE(find(randomBytes(1 << 20, 5)).empty());
     for (const double amplitude : {300.0, 3000.0, 12000.0, 30000.0})
         EXPECT_TRUE(find(testing::toneSamples(1 << 19, 73.3, amplitude)).empty()) << amplitude;
+    EXPECT_TRUE(find(symbolTable(20000, 3)).empty());
 }
 
 TEST(Finder, SameCandidatesWhateverTheThreads) {
