@@ -763,6 +763,9 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         if (seg.repeat < 0.15 && seg.roughness > 4) return;
         if (seg.repeat < 0.4 && seg.roughness > 12) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
+        // A picture of a few dozen words fits rows by chance in all kinds of data: only a
+        // clear fit counts.
+        if (fit.width * rows < 150 && conf < 0.6) return;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", fit.width,
