@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
+#include <tuple>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -316,7 +317,7 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
     // A column counts for a row where the step to the next word is well above that row's
     // typical step: the wrap from a row's end to the next row's start does so on nearly every
     // row, an edge within the picture only on the rows of its object.
-    std::vector<int> votes(w, 0);
+    std::vector<int> votes(w, 0), column(w, 0);
     std::vector<int> steps(w);
     const std::size_t step = std::max<std::size_t>(1, rows / 64);
     int used = 0;
@@ -327,17 +328,29 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
         std::vector<int> sorted(steps);
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
         const int typical = sorted[sorted.size() / 2];
-        for (std::size_t k = 0; k < w; ++k) votes[k] += steps[k] > 2 * typical + 2;
+        for (std::size_t k = 0; k < w; ++k) {
+            votes[k] += steps[k] > 2 * typical + 2;
+            column[k] += std::min(steps[k], 4 * typical + 8);
+        }
         ++used;
     }
     if (used < 2) return 0;
-    std::size_t seam = 0;
-    for (std::size_t k = 1; k < w; ++k)
-        if (votes[k] > votes[seam]) seam = k;
-    int second = 0;
-    for (std::size_t k = 0; k < w; ++k)
-        if (k != seam && votes[k] > second) second = votes[k];
-    if (votes[seam] * 10 < used * 4 || votes[seam] * 2 < second * 3) return 0;
+    // The column that stands out most, and by how much over the next.
+    auto strongest = [w](const std::vector<int>& v) {
+        std::size_t top = 0;
+        for (std::size_t k = 1; k < w; ++k)
+            if (v[k] > v[top]) top = k;
+        int second = 0;
+        for (std::size_t k = 0; k < w; ++k)
+            if (k != top && v[k] > second) second = v[k];
+        return std::pair{top, second};
+    };
+    auto [seam, second] = strongest(votes);
+    if (votes[seam] * 10 < used * 4 || votes[seam] * 2 < second * 3) {
+        // Or, in a picture with many edges, where the steps summed over the rows stand out.
+        std::tie(seam, second) = strongest(column);
+        if (column[seam] * 2 < second * 3) return 0;
+    }
     auto shift = static_cast<std::ptrdiff_t>((seam + 1) % w);
     if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
     return shift;
