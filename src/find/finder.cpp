@@ -200,13 +200,23 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
     std::sort(kept.begin(), kept.end(), inFileOrder);
     // Two parts of one picture, split where a row did not fit the next (a horizon, a line):
     // same width, rows on one grid, at most two rows apart.
+    // So are two parts on one grid with only rows of one value between them: a flat band of a
+    // drawing or a screenshot, taken for filler.
+    auto flatBetween = [&](std::uint64_t from, std::uint64_t to) {
+        if (to - from > 2ull * kMaxSide * kMaxSide) return false;
+        std::vector<std::byte> bytes(static_cast<std::size_t>(to - from));
+        if (source.readAt(from, bytes) != bytes.size() || bytes.size() < 2) return false;
+        for (std::size_t i = 2; i < bytes.size(); ++i)
+            if (bytes[i] != bytes[i - 2]) return false;
+        return true;
+    };
     std::vector<Candidate> joined;
     for (Candidate& c : kept) {
         if (!joined.empty()) {
             Candidate& p = joined.back();
             const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
             if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
-                c.address - endOf(p) <= 2 * row) {
+                (c.address - endOf(p) <= 2 * row || flatBetween(endOf(p), c.address))) {
                 const auto rows = static_cast<int>((endOf(c) - p.address) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =

@@ -265,6 +265,20 @@ TEST(Finder, ABackgroundRowStartsAnIcon) {
     }
 }
 
+// A drawing with a wide band of one colour across it is one picture, not two.
+TEST(Finder, AFlatBandAcrossADrawingKeepsItWhole) {
+    const int width = 40;
+    Bytes band;
+    for (int k = 0; k < width * 30; ++k) band.insert(band.end(), {0x1F, 0x7C});
+    const Bytes drawing =
+        concat({syntheticPicture(width, 12, 41), band, syntheticPicture(width, 12, 42)});
+    const auto found = find(concat({randomBytes(3001, 9), drawing, randomBytes(3000, 10)}));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].address, 3001u);
+    EXPECT_EQ(found[0].width, width);
+    EXPECT_NEAR(found[0].height, 54, 2);
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
