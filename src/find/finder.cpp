@@ -198,10 +198,10 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
         if (!clash) kept.push_back(c);
     }
     std::sort(kept.begin(), kept.end(), inFileOrder);
-    // Two parts of one picture, split where a row did not fit the next (a horizon, a line):
-    // same width, rows on one grid, at most two rows apart.
-    // So are two parts on one grid with only rows of one value between them: a flat band of a
-    // drawing or a screenshot, taken for filler.
+    // Two parts of one picture, split where rows did not fit the next (a horizon, a line, a
+    // band of noise): same width, rows on one grid, at most two rows or a sixth of their rows
+    // apart. So are two parts on one grid with only rows of one value between them: a flat
+    // band of a drawing or a screenshot, taken for filler.
     auto flatBetween = [&](std::uint64_t from, std::uint64_t to) {
         if (to - from > 2ull * kMaxSide * kMaxSide) return false;
         std::vector<std::byte> bytes(static_cast<std::size_t>(to - from));
@@ -216,7 +216,10 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
             Candidate& p = joined.back();
             const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
             if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
-                (c.address - endOf(p) <= 2 * row || flatBetween(endOf(p), c.address))) {
+                (c.address - endOf(p) <=
+                     row * std::max<std::uint64_t>(
+                               2, static_cast<std::uint64_t>(p.height + c.height) / 6) ||
+                 flatBetween(endOf(p), c.address))) {
                 const auto rows = static_cast<int>((endOf(c) - p.address) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =
