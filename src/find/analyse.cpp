@@ -566,13 +566,14 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             std::int64_t bestS = INT64_MIN, bestE = INT64_MIN;
             for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, a0 - row); t <= a0 + row && t < e0;
                  ++t) {
-                // Of starts that score alike, the one whose first word fits the row below
-                // and whose word before does not.
-                const int edge =
-                    (t > 0 && t <= static_cast<std::ptrdiff_t>(n) &&
-                     score[static_cast<std::size_t>(t - 1)] < 0) +
-                    (t < static_cast<std::ptrdiff_t>(n) && score[static_cast<std::size_t>(t)] > 0);
-                const std::int64_t f = 4 * (total(t, t + row) - total(t - row, t)) + edge;
+                // Of starts that score about alike, the one whose first word fits the row
+                // below (if only as well as the words beside it) and whose word before does
+                // not.
+                const int edge = (t > 0 && t <= static_cast<std::ptrdiff_t>(n) &&
+                                  score[static_cast<std::size_t>(t - 1)] < 0) +
+                                 (t < static_cast<std::ptrdiff_t>(n) &&
+                                  4 * vd[static_cast<std::size_t>(t)] <= tau4);
+                const std::int64_t f = 4 * (total(t, t + row) - total(t - row, t)) + edge * tau4;
                 if (f > bestS) bestS = f, s = t;
             }
             for (std::ptrdiff_t t = std::max(s + 1, e0 - row);
