@@ -292,6 +292,22 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     if (straightJumps >= 16 && jumps >= 16 && carries * 10 >= jumps * 3)
         return "sampled wave, a byte over";
     if (smooth565 < 0.7 * smooth555) return "16-bit colour of another layout";
+    // The same in smooth pictures, where it shows only at a few edges of green: six bits of
+    // green stepping over their middle read as five bits of green jumping end to end, and
+    // five bits of green and a bit of blue stepping read as six bits of green jumping halfway.
+    {
+        int sixBitSteps = 0, fiveBitSteps = 0;
+        const std::size_t step = std::max<std::size_t>(1, n / 65536);
+        for (std::size_t i = 0; i + 1 < n; i += step) {
+            const std::uint16_t a = raw[i], b = raw[i + 1];
+            const int g5 = std::abs((a >> 5 & 31) - (b >> 5 & 31));
+            const int g6 = std::abs((a >> 5 & 63) - (b >> 5 & 63));
+            sixBitSteps += g6 <= 2 && g5 >= 24;
+            fiveBitSteps += g5 <= 2 && g6 >= 30;
+        }
+        if (sixBitSteps >= 8 && sixBitSteps > 4 * fiveBitSteps)
+            return "16-bit colour of another layout";
+    }
     if (counted >= 64 && mirrored * 4 >= counted) return "indexed pixels";
     return nullptr;
 }
@@ -723,6 +739,24 @@ double confidenceFor(double quality, double dip, int width, int rows) {
     return std::clamp(c, 0.0, 1.0);
 }
 
+// Why rows that fit are no picture after all: other data, or rows that repeat each other
+// though neighbours differ (a tone or another periodic signal, whose period was taken for a
+// width; or, in rough data, a table of records, field under field: a program's tables,
+// indexed pixels read two at a time).
+bool notAPicture(std::span<const std::uint16_t> raw, std::span<const std::uint16_t> words,
+                 const Segment& seg) {
+    const std::size_t count = seg.last - seg.first;
+    if (otherKind(raw.subspan(seg.first, count), Channels(words.subspan(seg.first, count))))
+        return true;
+    return (seg.repeat < 0.15 && seg.roughness > 4) || (seg.repeat < 0.4 && seg.roughness > 12);
+}
+
+// A picture of a few dozen words fits rows by chance in all kinds of data: only a clear fit
+// counts.
+bool clearEnough(double confidence, int width, int rows) {
+    return width * rows >= 150 || confidence >= 0.6;
+}
+
 }  // namespace
 
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight) {
@@ -765,21 +799,11 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
         if (fit.width < minWidth || rows < minHeight) return;
         if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) return;
-        const auto part = std::span(raw).subspan(seg.first, seg.last - seg.first);
-        const Channels partChannels(
-            std::span<const std::uint16_t>(words).subspan(seg.first, seg.last - seg.first));
         // Looked at either way: the windows it spans are not searched again.
         covered.push_back({seg.first, seg.last});
-        if (otherKind(part, partChannels) != nullptr) return;
-        // Rows that repeat each other though neighbours differ: a tone, or another periodic
-        // signal, whose period was taken for a width; or, in rough data, a table of records
-        // (a program's tables, indexed pixels read two at a time), field under field.
-        if (seg.repeat < 0.15 && seg.roughness > 4) return;
-        if (seg.repeat < 0.4 && seg.roughness > 12) return;
+        if (notAPicture(raw, words, seg)) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
-        // A picture of a few dozen words fits rows by chance in all kinds of data: only a
-        // clear fit counts.
-        if (fit.width * rows < 150 && conf < 0.6) return;
+        if (!clearEnough(conf, fit.width, rows)) return;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", fit.width,
@@ -872,12 +896,18 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
     for (const Segment& seg : segmentsAt(c, 0, c.size(), fit, std::max(1, minHeight))) {
         const int rows = static_cast<int>((seg.last - seg.first) / static_cast<std::size_t>(width));
         if (rows < minHeight) continue;
+        if (notAPicture(raw, words, seg)) {
+            found.push_back({seg.first, width, std::min(rows, kMaxSide), 0, seg.roughness,
+                             "rows alike in data of another kind", true});
+            continue;
+        }
+        const double conf = confidenceFor(seg.quality, seg.dip, width, rows);
+        if (!clearEnough(conf, width, rows)) continue;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", width,
                       seg.quality, seg.dip);
-        found.push_back({seg.first, width, std::min(rows, kMaxSide),
-                         confidenceFor(seg.quality, seg.dip, width, rows), seg.roughness, reason});
+        found.push_back({seg.first, width, std::min(rows, kMaxSide), conf, seg.roughness, reason});
     }
     return found;
 }

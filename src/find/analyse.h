@@ -45,12 +45,14 @@ struct Found {
     // (one byte apart), the true one is the smoother.
     double roughness = 0;
     std::string reason;
+    bool other = false;  // rows that fit, in data of another kind
 };
 
 // Every picture in the stretch, in order. `raw` holds the words with bit 15.
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight);
 
-// The pictures of one known width in the stretch, in order.
+// The pictures of one known width in the stretch, in order, and the rows that fit there in
+// data of another kind.
 std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight);
 
 // How much the words of a reading change from each to the next and to the one a row below.

@@ -266,17 +266,25 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
         const auto words = wordsFrom(bytes);
         Candidate best;
         std::uint64_t bestOverlap = 0;
+        bool otherData = false;
         for (const Found& f : analyseAtWidth(words, c.width, o.minHeight)) {
             Candidate t{start + 2 * f.first, f.width, f.rows, f.confidence, f.reason};
             const std::uint64_t lo = std::max(t.address, c.address);
             const std::uint64_t hi = std::min(endOf(t), endOf(c));
-            if (hi > lo + bestOverlap && t.confidence >= o.minConfidence) {
+            if (hi > lo + bestOverlap && (f.other || t.confidence >= o.minConfidence)) {
                 bestOverlap = hi - lo;
                 best = t;
+                otherData = f.other;
             }
         }
-        if (bestOverlap * 2 >= endOf(c) - c.address) c = best;
+        // Read from its true byte, it is some other kind of data (16-bit colour of another
+        // layout, say): no picture at all.
+        if (bestOverlap * 2 >= endOf(c) - c.address) {
+            c = best;
+            if (otherData) c.width = 0;
+        }
     }
+    std::erase_if(all, [](const Candidate& c) { return c.width == 0; });
     std::sort(all.begin(), all.end(), inFileOrder);
     // Moved onto a picture that was found as well: one of them stays.
     std::vector<Candidate> kept;

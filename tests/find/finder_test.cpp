@@ -327,6 +327,30 @@ Bytes symbolTable(int count, std::uint32_t seed) {
     return out;
 }
 
+// A smooth picture in 16-bit colour with six bits of green: read as 15-bit words it is smooth
+// too, but for the words where green steps over its middle.
+Bytes rgb565Picture(int width, int height) {
+    Bytes out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int r = 4 + 20 * x / width;
+            const int g = 8 + 48 * (x + y) / (width + height);
+            const int b = 24 - 16 * y / height;
+            const int v = r << 11 | g << 5 | b;
+            out.push_back(static_cast<std::uint8_t>(v));
+            out.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+    return out;
+}
+
+TEST(Finder, NothingInPicturesOfAnotherLayout) {
+    for (const std::size_t at : {3000u, 3001u})
+        EXPECT_TRUE(
+            find(concat({randomBytes(at, 12), rgb565Picture(300, 200), randomBytes(3000, 14)}))
+                .empty())
+            << at;
+}
+
 TEST(Finder, NothingInConstantRandomOrTonalData) {
     const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
     for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
