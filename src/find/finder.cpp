@@ -282,6 +282,10 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
         if (bestOverlap * 2 >= endOf(c) - c.address) {
             c = best;
             if (otherData) c.width = 0;
+        } else {
+            // Found again nowhere (too smooth to show its rows that way): the same rows, read
+            // from the truer byte.
+            c.address = other;
         }
     }
     std::erase_if(all, [](const Candidate& c) { return c.width == 0; });
