@@ -550,6 +550,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                    static_cast<double>(b - a);
         };
         auto flatRow = [&](std::ptrdiff_t a) {
+            // Only rows that have a row below them.
+            if (a < 0 || static_cast<std::size_t>(a) + w > n) return false;
             for (std::ptrdiff_t t = a; t < a + static_cast<std::ptrdiff_t>(w); ++t) {
                 const auto at = lo + static_cast<std::size_t>(t);
                 if (vd[static_cast<std::size_t>(t)] != 0 || c.distance(at, at + 1) != 0)
