@@ -492,14 +492,18 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         }
         pieces.push_back({begin, sp.b});
     }
+    // A row of one value from word t: each word like the one below it and the one after it.
+    // Only rows that have a row below them.
+    auto flatRow = [&](std::ptrdiff_t t) {
+        if (t < 0 || static_cast<std::size_t>(t) + w > n) return false;
+        for (auto k = static_cast<std::size_t>(t); k < static_cast<std::size_t>(t) + w; ++k)
+            if (vd[k] != 0 || next[k] != 0) return false;
+        return true;
+    };
     // Rows of one value, more of them than the rows on either side, are filler (zeros, erased
     // flash) between two pictures, not part of one.
     {
-        auto flat = [&](std::size_t t) {
-            for (std::size_t k = t; k < t + w; ++k)
-                if (vd[k] != 0 || c.distance(lo + k, lo + k + 1) != 0) return false;
-            return true;
-        };
+        auto flat = [&](std::size_t t) { return flatRow(static_cast<std::ptrdiff_t>(t)); };
         std::vector<Span> parted;
         for (const Span& sp : pieces) {
             std::size_t begin = sp.a;
@@ -548,16 +552,6 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             return static_cast<double>(misfits[static_cast<std::size_t>(b)] -
                                        misfits[static_cast<std::size_t>(a)]) /
                    static_cast<double>(b - a);
-        };
-        auto flatRow = [&](std::ptrdiff_t a) {
-            // Only rows that have a row below them.
-            if (a < 0 || static_cast<std::size_t>(a) + w > n) return false;
-            for (std::ptrdiff_t t = a; t < a + static_cast<std::ptrdiff_t>(w); ++t) {
-                const auto at = lo + static_cast<std::size_t>(t);
-                if (vd[static_cast<std::size_t>(t)] != 0 || c.distance(at, at + 1) != 0)
-                    return false;
-            }
-            return true;
         };
         const auto W = static_cast<std::ptrdiff_t>(w);
         const auto N = static_cast<std::ptrdiff_t>(n);
