@@ -8,6 +8,7 @@
 
 #include "decode/data_file.h"
 #include "find/analyse.h"
+#include "find/bank.h"
 #include "find/screen.h"
 
 namespace pixvue::find {
@@ -307,6 +308,79 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
     return kept;
 }
 
+// Where the pictures of a bank follow headers giving their sizes, the headers place each one
+// exactly: those pictures replace what the search found there (parts, pictures run together,
+// rows started a few words off) and join those too small for the search. Only a bank of the
+// width of a picture found in it is looked for.
+std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate> all,
+                                     const FindOptions& o) {
+    const std::uint64_t size = source.size();
+    std::vector<Candidate> banked;
+    std::vector<std::byte> bytes;
+    auto overlap = [](const Candidate& a, const Candidate& b) {
+        const std::uint64_t lo = std::max(a.address, b.address);
+        const std::uint64_t hi = std::min(endOf(a), endOf(b));
+        return hi > lo ? hi - lo : 0;
+    };
+    auto covered = [&](const std::vector<Candidate>& bank, const Candidate& c) {
+        std::uint64_t sum = 0;
+        for (const Candidate& b : bank) sum += overlap(b, c);
+        return sum;
+    };
+    for (const Candidate& c : all) {
+        if (std::any_of(banked.begin(), banked.end(), [&](const Candidate& b) {
+                return b.width == c.width && overlap(b, c) > 0;
+            }))
+            continue;
+        const std::uint64_t span = endOf(c) - c.address;
+        const std::uint64_t margin = std::min<std::uint64_t>(4 << 20, 8 * span + (64 << 10));
+        const std::uint64_t from = c.address > margin ? c.address - margin : 0;
+        const std::uint64_t to = std::min(size, endOf(c) + margin);
+        bytes.resize(static_cast<std::size_t>(to - from));
+        bytes.resize(source.readAt(from, bytes));
+        std::vector<std::vector<Candidate>> banks;
+        for (const auto& chain : banksAfterHeaders(bytes, c.width)) {
+            banks.emplace_back();
+            for (const BankPicture& p : chain)
+                banks.back().push_back({from + p.address, c.width, p.height,
+                                        std::max(c.confidence, 0.9),
+                                        "after a header giving its size"});
+        }
+        auto extent = [](const std::vector<Candidate>& b) {
+            return Candidate{b.front().address,
+                             1,
+                             static_cast<int>((endOf(b.back()) - b.front().address) / 2),
+                             0,
+                             {}};
+        };
+        for (std::size_t i = 0; i < banks.size(); ++i) {
+            const auto& bank = banks[i];
+            if (bank.empty()) continue;
+            // The bank of this candidate: its pictures hold most of the candidate's bytes.
+            if (covered(bank, c) * 2 <= endOf(c) - c.address) continue;
+            // Two banks over the same bytes: headers matched by chance in one of them at least
+            // (a header read a byte off, say). The one with more pictures holds, if either.
+            bool crossed = false;
+            for (std::size_t j = 0; j < banks.size() && !crossed; ++j)
+                crossed = j != i && banks[j].size() >= bank.size() &&
+                          overlap(extent(bank), extent(banks[j])) > 0;
+            if (crossed) continue;
+            for (const Candidate& b : bank)
+                if (b.height >= o.minHeight &&
+                    std::none_of(banked.begin(), banked.end(),
+                                 [&](const Candidate& k) { return k.address == b.address; }))
+                    banked.push_back(b);
+        }
+    }
+    if (banked.empty()) return all;
+    // What else was found there was the same bytes, taken wrongly.
+    std::erase_if(
+        all, [&](const Candidate& c) { return covered(banked, c) * 2 > endOf(c) - c.address; });
+    all.insert(all.end(), banked.begin(), banked.end());
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 FindResult search(const Source& source, const FindOptions& options, const ProgressFn& progress) {
     FindResult result;
     result.readable = true;
@@ -382,6 +456,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
         analyseClosed();
     }
     result.candidates = settleParity(source, keepBest(source, std::move(all), o.minHeight), o);
+    result.candidates = followHeaders(source, std::move(result.candidates), o);
     return result;
 }
 

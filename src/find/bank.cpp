@@ -1,0 +1,195 @@
+#include "bank.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "find/screen.h"
+
+namespace pixvue::find {
+namespace {
+
+constexpr unsigned kMaxSide = 1024;
+// Bytes from a header's first byte to its picture's: the width, and perhaps the height and
+// more fields.
+constexpr std::size_t kLeastHeader = 2, kMostHeader = 16;
+
+unsigned number(std::span<const std::byte> b, std::size_t at, bool bigEndian) {
+    const unsigned first = std::to_integer<unsigned>(b[at]);
+    const unsigned second = std::to_integer<unsigned>(b[at + 1]);
+    return bigEndian ? first << 8 | second : second << 8 | first;
+}
+
+// Whether the words of a picture are clearly closer to the word a row below than to words
+// far apart in it: what a chance chain over other data is not.
+bool rowsFit(std::span<const std::byte> bytes, const BankPicture& p, std::size_t w) {
+    const std::size_t words = w * static_cast<std::size_t>(p.height);
+    if (p.height < 2) return false;
+    const std::size_t far = words / 2 + w / 2;
+    const std::size_t step = std::max<std::size_t>(1, words / 4096);
+    std::uint64_t below = 0, apart = 0;
+    for (std::size_t i = 0; i + w < words; i += step) {
+        const std::byte* x = bytes.data() + p.address + 2 * i;
+        below += static_cast<std::uint64_t>(colourDistance(wordAt(x), wordAt(x + 2 * w)));
+        const std::size_t j = (i + far) % words;
+        apart += static_cast<std::uint64_t>(
+            colourDistance(wordAt(x), wordAt(bytes.data() + p.address + 2 * j)));
+    }
+    return below * 2 < apart;
+}
+
+// Mean distance from each word of row r of the picture at `start` to the word above it.
+double rowStep(std::span<const std::byte> bytes, std::size_t start, std::size_t w, std::size_t r) {
+    const std::byte* above = bytes.data() + start + 2 * w * (r - 1);
+    const std::byte* p = above + 2 * w;
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < w; ++i)
+        sum += static_cast<std::uint64_t>(colourDistance(wordAt(p + 2 * i), wordAt(above + 2 * i)));
+    return static_cast<double>(sum) / static_cast<double>(w);
+}
+
+// How many rows from `start` fit each other as the rows of the `known` pictures do: up to the
+// first two rows in a row that step further than halfway to unrelated words.
+std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std::size_t w,
+                        std::span<const BankPicture> known) {
+    double within = 0, rows = 0;
+    for (const BankPicture& p : known)
+        for (std::size_t r = 1; r < static_cast<std::size_t>(p.height); ++r, ++rows)
+            within += rowStep(bytes, p.address, w, r);
+    within /= std::max(1.0, rows);
+    // Unrelated: rows of one picture against another's.
+    double apart = 0;
+    std::size_t pairs = 0;
+    for (std::size_t a = 0; a + 1 < known.size(); ++a) {
+        const std::byte* x = bytes.data() + known[a].address;
+        const std::byte* y = bytes.data() + known[a + 1].address;
+        for (std::size_t i = 0; i < w; ++i, ++pairs)
+            apart += colourDistance(wordAt(x + 2 * i), wordAt(y + 2 * ((i + w / 2) % w)));
+    }
+    apart /= static_cast<double>(std::max<std::size_t>(1, pairs));
+    const double limit = (within + apart) / 2;
+    std::size_t h = 1;
+    while (h < kMaxSide && start + 2 * w * (h + 2) <= bytes.size()) {
+        if (rowStep(bytes, start, w, h) > limit && rowStep(bytes, start, w, h + 1) > limit) break;
+        ++h;
+    }
+    return h;
+}
+
+}  // namespace
+
+std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,
+                                                        int width) {
+    std::vector<std::vector<BankPicture>> out;
+    if (width < 1 || width > static_cast<int>(kMaxSide)) return out;
+    const auto w = static_cast<std::size_t>(width);
+    const std::size_t row = 2 * w;
+    const std::size_t n = bytes.size();
+    for (const bool big : {false, true}) {
+        // Where a header may start: the width, not within a run of that number (a flat area
+        // whose colour happens to read as the width).
+        std::vector<std::size_t> at;
+        for (std::size_t x = 0; x + 4 <= n; ++x)
+            if (number(bytes, x, big) == w && (x < 2 || number(bytes, x - 2, big) != w))
+                at.push_back(x);
+        // More than one every few dozen bytes: no pictures of any size between them.
+        if (at.size() < 2 || at.size() > n / 32) continue;
+        auto index = [&](std::size_t y) {
+            const auto it = std::lower_bound(at.begin(), at.end(), y);
+            return it != at.end() && *it == y ? it - at.begin() : std::ptrdiff_t{-1};
+        };
+        for (std::size_t k = kLeastHeader; k <= kMostHeader; ++k) {
+            // With the height in the header, the next header lies where it says: a chance
+            // match of a few bytes twice over is unlikely. A header of the width alone (or
+            // with the height's low byte) leads to the next one whole rows on, which a pixel
+            // of that value may also be: only a longer chain tells.
+            const bool sized = k >= 4;
+            // How likely a header links to another by chance: for a header with the height,
+            // the one place it leads to; without, any of the next rows' starts.
+            // (Headers may all lie at one parity: twice the share of bytes they start at.)
+            const double density = 2 * static_cast<double>(at.size()) / static_cast<double>(n);
+            const double perLink =
+                sized ? density
+                      : std::min(1.0, density * static_cast<double>(kMaxSide) / (k == 3 ? 256 : 1));
+            const double chance =
+                static_cast<double>(at.size() * (kMostHeader - kLeastHeader + 1) * 2);
+            std::vector<std::ptrdiff_t> next(at.size(), -1);
+            std::vector<char> reached(at.size(), 0);
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                if (sized) {
+                    const std::size_t h = number(bytes, at[i] + 2, big);
+                    if (h >= 1 && h <= kMaxSide) next[i] = index(at[i] + k + row * h);
+                } else {
+                    const std::size_t limit = at[i] + k + row * kMaxSide;
+                    for (std::size_t j = i + 1; j < at.size() && at[j] <= limit && j < i + 256;
+                         ++j) {
+                        if (at[j] < at[i] + k + row || (at[j] - at[i] - k) % row != 0) continue;
+                        const std::size_t h = (at[j] - at[i] - k) / row;
+                        if (k == 3 && std::to_integer<std::size_t>(bytes[at[i] + 2]) != (h & 255))
+                            continue;
+                        next[i] = static_cast<std::ptrdiff_t>(j);
+                        break;
+                    }
+                }
+                if (next[i] >= 0) reached[static_cast<std::size_t>(next[i])] = 1;
+            }
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                if (reached[i] || next[i] < 0) continue;
+                std::vector<BankPicture> chain;
+                std::size_t tail =
+                    n;  // the last picture's first byte, when its height is not given
+                for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i); j >= 0;
+                     j = next[static_cast<std::size_t>(j)]) {
+                    const std::size_t x = at[static_cast<std::size_t>(j)];
+                    const std::ptrdiff_t to = next[static_cast<std::size_t>(j)];
+                    std::size_t h = 0;
+                    if (to >= 0)
+                        h = (at[static_cast<std::size_t>(to)] - x - k) / row;
+                    else if (sized)
+                        h = number(bytes, x + 2, big);
+                    else
+                        tail = x + k;
+                    if (h < 1 || h > kMaxSide || x + k + row * h > n) break;
+                    chain.push_back({x + k, static_cast<int>(h)});
+                }
+                // Where the width is a common word here (a dark colour in a photograph, a
+                // small number in a table), headers line up by chance: a chain counts only if
+                // so many links would hardly ever happen so.
+                const std::size_t links =
+                    sized ? chain.size() - (chain.empty() ? 0 : 1) : chain.size();
+                // (A chain of headers without the height must show rows too, below.)
+                if (chance * std::pow(perLink, static_cast<double>(links)) > (sized ? 0.01 : 0.1))
+                    continue;
+                if (!sized) {
+                    if (chain.size() < 2 ||
+                        !std::all_of(chain.begin(), chain.end(),
+                                     [&](const BankPicture& p) { return rowsFit(bytes, p, w); }))
+                        continue;
+                    // The last picture has no header after it: its rows go on while they fit
+                    // each other about as well as those of the pictures before it do.
+                    if (tail < n) {
+                        // No taller than twice the others, lest it run on over a picture of
+                        // about the same width.
+                        std::size_t tallest = 0;
+                        for (const BankPicture& p : chain)
+                            tallest = std::max(tallest, static_cast<std::size_t>(p.height));
+                        std::size_t h = std::min(2 * tallest, fittingRows(bytes, tail, w, chain));
+                        if (k == 3 && h > 0) {
+                            const std::size_t low = std::to_integer<std::size_t>(bytes[tail - 1]);
+                            std::size_t best = low;
+                            for (std::size_t c = low; c <= kMaxSide; c += 256)
+                                if ((c > h ? c - h : h - c) < (best > h ? best - h : h - best))
+                                    best = c;
+                            h = best;
+                        }
+                        if (h >= 1 && tail + row * h <= n)
+                            chain.push_back({tail, static_cast<int>(h)});
+                    }
+                }
+                if (!chain.empty()) out.push_back(std::move(chain));
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace pixvue::find

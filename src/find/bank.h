@@ -1,0 +1,26 @@
+// Sprite banks whose pictures each follow a header giving their size: the width, then the
+// height, as 16-bit numbers of either byte order, perhaps with more fields after them. Where
+// such headers chain (each picture ends where the next header begins, after the same number of
+// header bytes), every picture's first byte and rows are known exactly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace pixvue::find {
+
+struct BankPicture {
+    std::uint64_t address = 0;  // of the first pixel, counted from the span's first byte
+    int height = 0;
+
+    friend bool operator==(const BankPicture&, const BankPicture&) = default;
+};
+
+// The banks of pictures `width` pixels wide in `bytes`: each a chain of two or more headers,
+// with the pictures after them in address order.
+std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,
+                                                        int width);
+
+}  // namespace pixvue::find

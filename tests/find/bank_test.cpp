@@ -1,0 +1,83 @@
+// Banks placed by the size headers before their pictures.
+#include <gtest/gtest.h>
+
+#include "find/bank.h"
+#include "support/synthetic_picture.h"
+
+namespace pixvue::find {
+namespace {
+
+using testing::randomBytes;
+using testing::syntheticPicture;
+using Bytes = std::vector<std::uint8_t>;
+
+std::vector<std::vector<BankPicture>> banksIn(const Bytes& bytes, int width) {
+    return banksAfterHeaders(std::as_bytes(std::span(bytes)), width);
+}
+
+struct Layout {
+    std::size_t headerBytes;  // 2: the width alone; 3: and the height's low byte
+    bool bigEndian;
+};
+
+// The width, the height and then other fields, cut to the header's length.
+Bytes header(const Layout& l, int width, int height) {
+    Bytes h;
+    for (const int v : {width, height, 0x1234, 0x5678, 0x9ABC, 0xDEF0}) {
+        const auto lo = static_cast<std::uint8_t>(v & 0xFF), hi = static_cast<std::uint8_t>(v >> 8);
+        h.insert(h.end(), l.bigEndian ? std::initializer_list<std::uint8_t>{hi, lo}
+                                      : std::initializer_list<std::uint8_t>{lo, hi});
+    }
+    h.resize(l.headerBytes);
+    return h;
+}
+
+// Each layout of header: every picture at its byte; the last one's height, where no header
+// after it gives it, from how far its rows fit.
+TEST(Banks, EveryPictureAfterItsHeader) {
+    const int width = 24;
+    const int heights[] = {12, 20, 9, 16};
+    for (const Layout l : {Layout{2, false}, Layout{3, false}, Layout{4, false}, Layout{4, true},
+                           Layout{7, false}, Layout{12, true}}) {
+        Bytes file = randomBytes(65537, 3);
+        std::vector<BankPicture> expected;
+        for (int k = 0; k < 4; ++k) {
+            const Bytes h = header(l, width, heights[k]);
+            file.insert(file.end(), h.begin(), h.end());
+            expected.push_back({file.size(), heights[k]});
+            const Bytes p = syntheticPicture(width, heights[k], 40u + static_cast<unsigned>(k));
+            file.insert(file.end(), p.begin(), p.end());
+        }
+        const Bytes after = randomBytes(65536, 4);
+        file.insert(file.end(), after.begin(), after.end());
+
+        const auto banks = banksIn(file, width);
+        ASSERT_EQ(banks.size(), 1u) << l.headerBytes << " " << l.bigEndian;
+        ASSERT_EQ(banks[0].size(), 4u) << l.headerBytes;
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(banks[0][k].address, expected[k].address) << l.headerBytes << " " << k;
+            EXPECT_NEAR(banks[0][k].height, expected[k].height, 2) << l.headerBytes << " " << k;
+        }
+        EXPECT_TRUE(banksIn(file, width + 1).empty()) << l.headerBytes;
+    }
+}
+
+// Where the width is a common word (a flat area of that colour, a table of small numbers),
+// headers line up by chance: no bank.
+TEST(Banks, NoneWhereTheWidthIsACommonWord) {
+    const int width = 16;
+    Bytes flat;
+    for (int k = 0; k < 20000; ++k) flat.insert(flat.end(), {width, 0});
+    EXPECT_TRUE(banksIn(flat, width).empty());
+
+    Bytes table = randomBytes(1 << 20, 5);
+    for (std::size_t i = 0; i + 1 < table.size(); i += 2) {
+        const int pick = table[i] % 3;
+        table[i] = static_cast<std::uint8_t>(pick == 0 ? width : pick == 1 ? 9 : 12);
+        table[i + 1] = 0;
+    }
+    EXPECT_TRUE(banksIn(table, width).empty());
+}
+
+}  // namespace
+}  // namespace pixvue::find
