@@ -1,7 +1,6 @@
 #include "bank.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "find/screen.h"
 
@@ -19,22 +18,24 @@ unsigned number(std::span<const std::byte> b, std::size_t at, bool bigEndian) {
     return bigEndian ? first << 8 | second : second << 8 | first;
 }
 
-// Whether the words of a picture are clearly closer to the word a row below than to words
-// far apart in it: what a chance chain over other data is not.
-bool rowsFit(std::span<const std::byte> bytes, const BankPicture& p, std::size_t w) {
-    const std::size_t words = w * static_cast<std::size_t>(p.height);
-    if (p.height < 2) return false;
-    const std::size_t far = words / 2 + w / 2;
-    const std::size_t step = std::max<std::size_t>(1, words / 4096);
+// Whether the words of pictures are clearly closer to the word a row below than to words far
+// apart in the same picture, over all of them: what a chain by chance over other data is not.
+bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures,
+             std::size_t w) {
     std::uint64_t below = 0, apart = 0;
-    for (std::size_t i = 0; i + w < words; i += step) {
-        const std::byte* x = bytes.data() + p.address + 2 * i;
-        below += static_cast<std::uint64_t>(colourDistance(wordAt(x), wordAt(x + 2 * w)));
-        const std::size_t j = (i + far) % words;
-        apart += static_cast<std::uint64_t>(
-            colourDistance(wordAt(x), wordAt(bytes.data() + p.address + 2 * j)));
+    for (const BankPicture& p : pictures) {
+        const std::size_t words = w * static_cast<std::size_t>(p.height);
+        const std::size_t far = words / 2 + w / 2;
+        const std::size_t step = std::max<std::size_t>(1, words / 4096);
+        const std::byte* first = bytes.data() + p.address;
+        for (std::size_t i = 0; i + w < words; i += step) {
+            const std::uint16_t x = wordAt(first + 2 * i);
+            below += static_cast<std::uint64_t>(colourDistance(x, wordAt(first + 2 * (i + w))));
+            apart += static_cast<std::uint64_t>(
+                colourDistance(x, wordAt(first + 2 * ((i + far) % words))));
+        }
     }
-    return below * 2 < apart;
+    return below * 3 < apart * 2;
 }
 
 // Mean distance from each word of row r of the picture at `start` to the word above it.
@@ -79,6 +80,11 @@ std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std
 
 std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,
                                                         int width) {
+    struct Chain {
+        std::vector<BankPicture> pictures;
+        bool sized;
+    };
+    std::vector<Chain> chains;
     std::vector<std::vector<BankPicture>> out;
     if (width < 1 || width > static_cast<int>(kMaxSide)) return out;
     const auto w = static_cast<std::size_t>(width);
@@ -104,14 +110,15 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
             // of that value may also be: only a longer chain tells.
             const bool sized = k >= 4;
             // How likely a header links to another by chance: for a header with the height,
-            // the one place it leads to; without, any of the next rows' starts.
-            // (Headers may all lie at one parity: twice the share of bytes they start at.)
+            // the one place it leads to; without, one of the next h rows' starts, for a
+            // picture of h rows. (Headers may all lie at one parity: twice the share of bytes
+            // they start at.)
             const double density = 2 * static_cast<double>(at.size()) / static_cast<double>(n);
-            const double perLink =
-                sized ? density
-                      : std::min(1.0, density * static_cast<double>(kMaxSide) / (k == 3 ? 256 : 1));
-            const double chance =
-                static_cast<double>(at.size() * (kMostHeader - kLeastHeader + 1) * 2);
+            auto byChance = [&](std::size_t rows) {
+                return sized ? density
+                             : std::min(1.0, density * static_cast<double>(rows) /
+                                                 (k == 3 ? 256.0 : 1.0));
+            };
             std::vector<std::ptrdiff_t> next(at.size(), -1);
             std::vector<char> reached(at.size(), 0);
             for (std::size_t i = 0; i < at.size(); ++i) {
@@ -153,17 +160,23 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                 }
                 // Where the width is a common word here (a dark colour in a photograph, a
                 // small number in a table), headers line up by chance: a chain counts only if
-                // so many links would hardly ever happen so.
-                const std::size_t links =
-                    sized ? chain.size() - (chain.empty() ? 0 : 1) : chain.size();
-                // (A chain of headers without the height must show rows too, below.)
-                if (chance * std::pow(perLink, static_cast<double>(links)) > (sized ? 0.01 : 0.1))
-                    continue;
+                // its links would hardly ever happen so anywhere here. (A chain of headers
+                // without the height must show rows too, below.)
+                double chance =
+                    static_cast<double>(at.size() * (kMostHeader - kLeastHeader + 1) * 2);
+                // Followed to the first header whole rows on, links in other data come out as
+                // long as chance makes them, links of a bank as its pictures are tall: each
+                // must be far shorter than chance would make it.
+                bool short_ = true;
+                for (std::size_t p = 0; p + (sized ? 1 : 0) < chain.size(); ++p) {
+                    const double link = byChance(static_cast<std::size_t>(chain[p].height));
+                    chance *= link;
+                    short_ = short_ && (sized || link < 0.05);
+                }
+                if (!short_) continue;
+                if (chain.empty() || chance > (sized ? 0.01 : 0.1)) continue;
                 if (!sized) {
-                    if (chain.size() < 2 ||
-                        !std::all_of(chain.begin(), chain.end(),
-                                     [&](const BankPicture& p) { return rowsFit(bytes, p, w); }))
-                        continue;
+                    if (chain.size() < 2 || !rowsFit(bytes, chain, w)) continue;
                     // The last picture has no header after it: its rows go on while they fit
                     // each other about as well as those of the pictures before it do.
                     if (tail < n) {
@@ -185,9 +198,26 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                             chain.push_back({tail, static_cast<int>(h)});
                     }
                 }
-                if (!chain.empty()) out.push_back(std::move(chain));
+                if (!chain.empty()) chains.push_back({std::move(chain), sized});
             }
         }
+    }
+    // Two chains over the same bytes: headers matched by chance in one of them at least (a
+    // header read a byte off, a pixel of the width's value). Headers with the height hold over
+    // those without, then the longer chain; of two alike, neither.
+    auto rank = [](const Chain& c) { return std::pair{c.sized, c.pictures.size()}; };
+    auto crosses = [&](const Chain& a, const Chain& b) {
+        const auto end = [&](const Chain& c) {
+            return c.pictures.back().address +
+                   2 * w * static_cast<std::size_t>(c.pictures.back().height);
+        };
+        return a.pictures.front().address < end(b) && b.pictures.front().address < end(a);
+    };
+    for (std::size_t i = 0; i < chains.size(); ++i) {
+        bool beaten = false;
+        for (std::size_t j = 0; j < chains.size() && !beaten; ++j)
+            beaten = j != i && crosses(chains[i], chains[j]) && rank(chains[j]) >= rank(chains[i]);
+        if (!beaten) out.push_back(chains[i].pictures);
     }
     return out;
 }

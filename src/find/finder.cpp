@@ -346,25 +346,11 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
                                         std::max(c.confidence, 0.9),
                                         "after a header giving its size"});
         }
-        auto extent = [](const std::vector<Candidate>& b) {
-            return Candidate{b.front().address,
-                             1,
-                             static_cast<int>((endOf(b.back()) - b.front().address) / 2),
-                             0,
-                             {}};
-        };
         for (std::size_t i = 0; i < banks.size(); ++i) {
             const auto& bank = banks[i];
             if (bank.empty()) continue;
             // The bank of this candidate: its pictures hold most of the candidate's bytes.
             if (covered(bank, c) * 2 <= endOf(c) - c.address) continue;
-            // Two banks over the same bytes: headers matched by chance in one of them at least
-            // (a header read a byte off, say). The one with more pictures holds, if either.
-            bool crossed = false;
-            for (std::size_t j = 0; j < banks.size() && !crossed; ++j)
-                crossed = j != i && banks[j].size() >= bank.size() &&
-                          overlap(extent(bank), extent(banks[j])) > 0;
-            if (crossed) continue;
             for (const Candidate& b : bank)
                 if (b.height >= o.minHeight &&
                     std::none_of(banked.begin(), banked.end(),

@@ -77,6 +77,20 @@ TEST(Banks, NoneWhereTheWidthIsACommonWord) {
         table[i + 1] = 0;
     }
     EXPECT_TRUE(banksIn(table, width).empty());
+
+    // Music: smooth samples, of which those of the width's value link into long chains, of
+    // links as long as chance makes them.
+    Bytes sound;
+    double level = 0, step = 0;
+    const Bytes noise = randomBytes(1 << 19, 6);
+    for (std::size_t i = 0; i < noise.size(); i += 2) {
+        step = 0.95 * step + (noise[i] - 127.5) / 4;
+        level = 0.99 * level + step;
+        const auto v = static_cast<std::uint16_t>(static_cast<int>(level) / 8);
+        sound.insert(sound.end(),
+                     {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    }
+    EXPECT_TRUE(banksIn(sound, 8).empty());
 }
 
 }  // namespace
