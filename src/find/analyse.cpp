@@ -484,7 +484,22 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             const bool header =
                 bandEnd - bandStart > w + 2 ||
                 (bandEnd - bandStart > w && breaks(bandEnd) && breaks(bandStart + w));
-            if (header && !onGrid && bandStart > begin) {
+            // A picture of another width beside this one (a drawing, an icon) fits this width
+            // only where it is of one colour, with its background: rows on either side of the
+            // band whose textured words mostly misfit are not this picture's.
+            auto texturedMisfit = [&](std::size_t a, std::size_t b) {
+                std::size_t textured = 0, misfit = 0;
+                for (std::size_t t = a; t < b; ++t) {
+                    if (vd[t] == 0 && next[t] == 0) continue;
+                    ++textured;
+                    misfit += 4 * vd[t] > tau4;
+                }
+                return textured >= 16 && misfit * 2 > textured;
+            };
+            const bool other =
+                texturedMisfit(bandEnd, std::min(sp.b, bandEnd + 4 * w)) ||
+                texturedMisfit(bandStart > begin + 4 * w ? bandStart - 4 * w : begin, bandStart);
+            if (((header && !onGrid) || other) && bandStart > begin) {
                 pieces.push_back({begin, bandStart});
                 begin = bandEnd;
             }

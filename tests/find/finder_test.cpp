@@ -283,6 +283,19 @@ TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
     }
 }
 
+// An icon of another width right after a picture fits the picture's width where its
+// background is: the picture still ends at its last row.
+TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
+    for (const int width : {150, 437}) {
+        const Bytes file = concat({randomBytes(3001, 12), syntheticPicture(width, 60, 13),
+                                   spriteOnBackground(64, 64, 14, 10), randomBytes(3000, 15)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 3001 && f.width == width && std::abs(f.height - 60) <= 2;
+        EXPECT_TRUE(hit) << width;
+    }
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
