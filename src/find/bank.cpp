@@ -1,6 +1,7 @@
 #include "bank.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "find/screen.h"
 
@@ -92,11 +93,25 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
     const std::size_t n = bytes.size();
     for (const bool big : {false, true}) {
         // Where a header may start: the width, not within a run of that number (a flat area
-        // whose colour happens to read as the width).
+        // whose colour happens to read as the width). Found by the byte of the width that is
+        // not zero, zero bytes being common.
+        const auto first = static_cast<unsigned char>(big ? w >> 8 : w & 0xFF);
+        const auto second = static_cast<unsigned char>(big ? w & 0xFF : w >> 8);
+        const bool bySecond = first == 0;
+        const unsigned char key = bySecond ? second : first;
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         std::vector<std::size_t> at;
-        for (std::size_t x = 0; x + 4 <= n; ++x)
-            if (number(bytes, x, big) == w && (x < 2 || number(bytes, x - 2, big) != w))
+        for (std::size_t p = 0; n >= 4 && p < n;) {
+            const void* hit = std::memchr(data + p, key, n - p);
+            if (!hit) break;
+            const auto q = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - data);
+            p = q + 1;
+            if (bySecond && q == 0) continue;
+            const std::size_t x = bySecond ? q - 1 : q;
+            if (x + 4 <= n && number(bytes, x, big) == w &&
+                (x < 2 || number(bytes, x - 2, big) != w))
                 at.push_back(x);
+        }
         // More than one every few dozen bytes: no pictures of any size between them.
         if (at.size() < 2 || at.size() > n / 32) continue;
         auto index = [&](std::size_t y) {
