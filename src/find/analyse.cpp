@@ -762,10 +762,25 @@ bool notAPicture(std::span<const std::uint16_t> raw, std::span<const std::uint16
     return (seg.repeat < 0.15 && seg.roughness > 4) || (seg.repeat < 0.4 && seg.roughness > 12);
 }
 
+// The share of bright words that are a byte and a zero byte: small numbers, as in a program's
+// fields, sound, or 8-bit and 4-bit indexed pixels. (Dark colours are small numbers as well.)
+double smallNumberShare(std::span<const std::uint16_t> raw) {
+    std::size_t counted = 0, small = 0;
+    const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
+    for (std::size_t i = 0; i < raw.size(); i += step) {
+        const unsigned x = raw[i], c = x & 0x7FFFu;
+        if ((c & 31u) + (c >> 5 & 31u) + (c >> 10 & 31u) < 12) continue;
+        ++counted;
+        small += (x & 0xFFu) == 0 || x >> 8 == 0;
+    }
+    return counted >= 16 ? static_cast<double>(small) / static_cast<double>(counted) : 0;
+}
+
 // A picture of a few dozen words fits rows by chance in all kinds of data: only a clear fit
-// counts.
-bool clearEnough(double confidence, int width, int rows) {
-    return width * rows >= 150 || confidence >= 0.6;
+// counts. So it does in data of small numbers, taken for a picture of pure reds or blues.
+bool clearEnough(double confidence, int width, int rows, std::span<const std::uint16_t> raw) {
+    if (width * rows < 150 && confidence < 0.6) return false;
+    return confidence >= 0.85 || smallNumberShare(raw) < 0.4;
 }
 
 }  // namespace
@@ -814,7 +829,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         covered.push_back({seg.first, seg.last});
         if (notAPicture(raw, words, seg)) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
-        if (!clearEnough(conf, fit.width, rows)) return;
+        if (!clearEnough(conf, fit.width, rows, raw.subspan(seg.first, seg.last - seg.first)))
+            return;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", fit.width,
@@ -913,7 +929,7 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
             continue;
         }
         const double conf = confidenceFor(seg.quality, seg.dip, width, rows);
-        if (!clearEnough(conf, width, rows)) continue;
+        if (!clearEnough(conf, width, rows, raw.subspan(seg.first, seg.last - seg.first))) continue;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", width,

@@ -296,6 +296,17 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
     }
 }
 
+// A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
+// are: where its rows fit clearly, it is found all the same.
+TEST(Finder, APictureOfRedsIsFound) {
+    Bytes reds = syntheticPicture(120, 90, 16);
+    for (std::size_t i = 0; i < reds.size(); i += 2) reds[i] &= 0x1F, reds[i + 1] = 0;
+    bool hit = false;
+    for (const Candidate& f : find(concat({randomBytes(4001, 17), reds, randomBytes(3000, 18)})))
+        hit |= f.address == 4001 && f.width == 120 && std::abs(f.height - 90) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
