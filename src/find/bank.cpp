@@ -237,4 +237,85 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
     return out;
 }
 
+std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth) {
+    struct Header {
+        std::size_t at;
+        unsigned width, height;
+    };
+    struct Found {
+        Bank bank;
+        std::size_t end;
+    };
+    std::vector<Found> found;
+    const std::size_t n = bytes.size();
+    const auto least = static_cast<unsigned>(std::max(8, minWidth));
+    for (const bool big : {false, true}) {
+        // Sizes up to 1024 have a high byte of at most 4.
+        const std::size_t high = big ? 0 : 1;
+        std::vector<Header> at;
+        std::vector<std::size_t> count(kMaxSide + 1, 0);
+        for (std::size_t x = 0; x + 4 <= n; ++x) {
+            if (std::to_integer<unsigned>(bytes[x + high]) > 4 ||
+                std::to_integer<unsigned>(bytes[x + 2 + high]) > 4)
+                continue;
+            const unsigned w = number(bytes, x, big), h = number(bytes, x + 2, big);
+            if (w < least || w > kMaxSide || h < 1 || h > kMaxSide ||
+                (x >= 2 && number(bytes, x - 2, big) == w))
+                continue;
+            at.push_back({x, w, h});
+            ++count[w];
+        }
+        const auto widths = static_cast<std::size_t>(
+            std::count_if(count.begin(), count.end(), [](std::size_t c) { return c >= 2; }));
+        auto index = [&](std::size_t y, unsigned w) {
+            if (y + 4 > n || number(bytes, y, big) != w) return std::ptrdiff_t{-1};
+            const auto it = std::lower_bound(
+                at.begin(), at.end(), y, [](const Header& a, std::size_t v) { return a.at < v; });
+            return it != at.end() && it->at == y && it->width == w ? it - at.begin()
+                                                                   : std::ptrdiff_t{-1};
+        };
+        for (std::size_t k = 4; k <= kMostHeader; ++k) {
+            std::vector<std::ptrdiff_t> next(at.size(), -1);
+            std::vector<char> reached(at.size(), 0);
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                next[i] =
+                    index(at[i].at + k + 2 * std::size_t{at[i].width} * at[i].height, at[i].width);
+                if (next[i] >= 0) reached[static_cast<std::size_t>(next[i])] = 1;
+            }
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                if (reached[i] || next[i] < 0) continue;
+                const unsigned w = at[i].width;
+                Bank bank{static_cast<int>(w), {}};
+                std::size_t end = 0;
+                for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i); j >= 0;
+                     j = next[static_cast<std::size_t>(j)]) {
+                    const Header& hd = at[static_cast<std::size_t>(j)];
+                    end = hd.at + k + 2 * std::size_t{w} * hd.height;
+                    if (end > n) break;
+                    bank.pictures.push_back({hd.at + k, static_cast<int>(hd.height)});
+                }
+                // As for one width, with the headers of this width, and as many times over
+                // as there are widths to chain by chance.
+                const double density = 2 * static_cast<double>(count[w]) / static_cast<double>(n);
+                double chance = static_cast<double>(count[w] * (kMostHeader - 3) * 2 * widths);
+                for (std::size_t p = 1; p < bank.pictures.size(); ++p) chance *= density;
+                if (bank.pictures.size() < 2 || chance > 0.01) continue;
+                end = bank.pictures.back().address +
+                      2 * std::size_t{w} * static_cast<std::size_t>(bank.pictures.back().height);
+                found.push_back({std::move(bank), end});
+            }
+        }
+    }
+    std::vector<Bank> out;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        bool beaten = false;
+        for (std::size_t j = 0; j < found.size() && !beaten; ++j)
+            beaten = j != i && found[i].bank.pictures.front().address < found[j].end &&
+                     found[j].bank.pictures.front().address < found[i].end &&
+                     found[j].bank.pictures.size() >= found[i].bank.pictures.size();
+        if (!beaten) out.push_back(found[i].bank);
+    }
+    return out;
+}
+
 }  // namespace pixvue::find

@@ -23,4 +23,13 @@ struct BankPicture {
 std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,
                                                         int width);
 
+struct Bank {
+    int width = 0;
+    std::vector<BankPicture> pictures;
+};
+
+// The banks of any width from `minWidth` in `bytes` whose headers give both sizes: where no
+// picture of the bank's width was found to look for it by.
+std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth);
+
 }  // namespace pixvue::find

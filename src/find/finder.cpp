@@ -358,6 +358,31 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
                     banked.push_back(b);
         }
     }
+    // A candidate of another width over the pictures of a bank: its headers tell the width.
+    for (const Candidate& c : all) {
+        if (std::any_of(banked.begin(), banked.end(),
+                        [&](const Candidate& b) { return overlap(b, c) > 0; }))
+            continue;
+        // Only small pictures: a bank is of sprites and icons.
+        if (endOf(c) - c.address > (256u << 10)) continue;
+        const std::uint64_t margin = endOf(c) - c.address;
+        const std::uint64_t from = c.address > margin ? c.address - margin : 0;
+        const std::uint64_t to = std::min(size, endOf(c) + margin);
+        bytes.resize(static_cast<std::size_t>(to - from));
+        bytes.resize(source.readAt(from, bytes));
+        for (const Bank& found : banksOfAnyWidth(bytes, o.minWidth)) {
+            std::vector<Candidate> bank;
+            for (const BankPicture& p : found.pictures)
+                bank.push_back({from + p.address, found.width, p.height,
+                                std::max(c.confidence, 0.9), "after a header giving its size"});
+            if (covered(bank, c) * 2 <= endOf(c) - c.address) continue;
+            for (const Candidate& b : bank)
+                if (b.height >= o.minHeight &&
+                    std::none_of(banked.begin(), banked.end(),
+                                 [&](const Candidate& k) { return k.address == b.address; }))
+                    banked.push_back(b);
+        }
+    }
     if (banked.empty()) return all;
     // What else was found there was the same bytes, taken wrongly.
     std::erase_if(

@@ -59,6 +59,13 @@ TEST(Banks, EveryPictureAfterItsHeader) {
             EXPECT_NEAR(banks[0][k].height, expected[k].height, 2) << l.headerBytes << " " << k;
         }
         EXPECT_TRUE(banksIn(file, width + 1).empty()) << l.headerBytes;
+        // With both sizes in the headers, the bank is found without being told its width.
+        if (l.headerBytes >= 4) {
+            const auto any = banksOfAnyWidth(std::as_bytes(std::span(file)), 8);
+            ASSERT_EQ(any.size(), 1u) << l.headerBytes;
+            EXPECT_EQ(any[0].width, width);
+            EXPECT_EQ(any[0].pictures, expected) << l.headerBytes;
+        }
     }
 }
 
@@ -91,6 +98,8 @@ TEST(Banks, NoneWhereTheWidthIsACommonWord) {
                      {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     }
     EXPECT_TRUE(banksIn(sound, 8).empty());
+    for (const Bytes* data : {&table, &sound})
+        EXPECT_TRUE(banksOfAnyWidth(std::as_bytes(std::span(*data)), 8).empty());
 }
 
 }  // namespace
