@@ -118,6 +118,43 @@ std::uint64_t endOf(const Candidate& c) {
            2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
 }
 
+// Two parts of one picture, split where rows did not fit the next (a horizon, a line, a band
+// of noise): same width, rows on one grid, at most two rows or a sixth of their rows apart. So
+// are two parts on one grid with only rows of one value between them: a flat band of a
+// drawing or a screenshot, taken for filler. `kept` is in file order.
+std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> kept) {
+    auto flatBetween = [&](std::uint64_t from, std::uint64_t to) {
+        if (to - from > 2ull * kMaxSide * kMaxSide) return false;
+        std::vector<std::byte> bytes(static_cast<std::size_t>(to - from));
+        if (source.readAt(from, bytes) != bytes.size() || bytes.size() < 2) return false;
+        for (std::size_t i = 2; i < bytes.size(); ++i)
+            if (bytes[i] != bytes[i - 2]) return false;
+        return true;
+    };
+    std::vector<Candidate> joined;
+    for (Candidate& c : kept) {
+        if (!joined.empty()) {
+            Candidate& p = joined.back();
+            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+            if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
+                (c.address - endOf(p) <=
+                     row * std::max<std::uint64_t>(
+                               2, static_cast<std::uint64_t>(p.height + c.height) / 6) ||
+                 flatBetween(endOf(p), c.address))) {
+                const auto rows = static_cast<int>((endOf(c) - p.address) / row);
+                if (rows <= kMaxSide) {
+                    p.confidence =
+                        (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
+                    p.height = rows;
+                    continue;
+                }
+            }
+        }
+        joined.push_back(std::move(c));
+    }
+    return joined;
+}
+
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
 std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, int minHeight) {
@@ -199,40 +236,7 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
         if (!clash) kept.push_back(c);
     }
     std::sort(kept.begin(), kept.end(), inFileOrder);
-    // Two parts of one picture, split where rows did not fit the next (a horizon, a line, a
-    // band of noise): same width, rows on one grid, at most two rows or a sixth of their rows
-    // apart. So are two parts on one grid with only rows of one value between them: a flat
-    // band of a drawing or a screenshot, taken for filler.
-    auto flatBetween = [&](std::uint64_t from, std::uint64_t to) {
-        if (to - from > 2ull * kMaxSide * kMaxSide) return false;
-        std::vector<std::byte> bytes(static_cast<std::size_t>(to - from));
-        if (source.readAt(from, bytes) != bytes.size() || bytes.size() < 2) return false;
-        for (std::size_t i = 2; i < bytes.size(); ++i)
-            if (bytes[i] != bytes[i - 2]) return false;
-        return true;
-    };
-    std::vector<Candidate> joined;
-    for (Candidate& c : kept) {
-        if (!joined.empty()) {
-            Candidate& p = joined.back();
-            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-            if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
-                (c.address - endOf(p) <=
-                     row * std::max<std::uint64_t>(
-                               2, static_cast<std::uint64_t>(p.height + c.height) / 6) ||
-                 flatBetween(endOf(p), c.address))) {
-                const auto rows = static_cast<int>((endOf(c) - p.address) / row);
-                if (rows <= kMaxSide) {
-                    p.confidence =
-                        (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
-                    p.height = rows;
-                    continue;
-                }
-            }
-        }
-        joined.push_back(std::move(c));
-    }
-    return joined;
+    return joinParts(source, std::move(kept));
 }
 
 // A picture may be found only from the byte beside it, where that reading of its bytes fitted
@@ -466,7 +470,9 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
             builders[p].finish(size > static_cast<std::uint64_t>(p) ? (size - p) / 2 : 0);
         analyseClosed();
     }
-    result.candidates = settleParity(source, keepBest(source, std::move(all), o.minHeight), o);
+    // Parts moved to the truer byte may be parts of one picture as well.
+    result.candidates =
+        joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
     return result;
 }
