@@ -367,8 +367,9 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         if (std::any_of(banked.begin(), banked.end(),
                         [&](const Candidate& b) { return overlap(b, c) > 0; }))
             continue;
-        // Only small pictures: a bank is of sprites and icons.
-        if (endOf(c) - c.address > (256u << 10)) continue;
+        // Only small pictures, whose rows fit loosely at their width: a bank is of sprites and
+        // icons, and a picture taken at a wrong width fits less well.
+        if (endOf(c) - c.address > (256u << 10) || c.confidence >= 0.95) continue;
         const std::uint64_t margin = endOf(c) - c.address;
         const std::uint64_t from = c.address > margin ? c.address - margin : 0;
         const std::uint64_t to = std::min(size, endOf(c) + margin);
