@@ -69,8 +69,17 @@ std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std
     }
     apart /= static_cast<double>(std::max<std::size_t>(1, pairs));
     const double limit = (within + apart) / 2;
+    // Rows of one value, the same as the row above, are filler after the picture (zeros, say).
+    auto filler = [&](std::size_t r) {
+        const std::byte* above = bytes.data() + start + 2 * w * (r - 1);
+        const std::byte* p = above + 2 * w;
+        for (std::size_t i = 0; i < 2 * w; ++i)
+            if (p[i] != p[i % 2] || p[i] != above[i]) return false;
+        return true;
+    };
     std::size_t h = 1;
     while (h < kMaxSide && start + 2 * w * (h + 2) <= bytes.size()) {
+        if (filler(h) && filler(h + 1)) break;
         if (rowStep(bytes, start, w, h) > limit && rowStep(bytes, start, w, h + 1) > limit) break;
         ++h;
     }
@@ -191,7 +200,8 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                 if (!short_) continue;
                 if (chain.empty() || chance > (sized ? 0.01 : 0.1)) continue;
                 if (!sized) {
-                    if (chain.size() < 2 || !rowsFit(bytes, chain, w)) continue;
+                    // Rows must fit, unless the links are far too many for any chance.
+                    if (chain.size() < 2 || (chance > 1e-6 && !rowsFit(bytes, chain, w))) continue;
                     // The last picture has no header after it: its rows go on while they fit
                     // each other about as well as those of the pictures before it do.
                     if (tail < n) {

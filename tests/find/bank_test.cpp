@@ -33,40 +33,41 @@ Bytes header(const Layout& l, int width, int height) {
 }
 
 // Each layout of header: every picture at its byte; the last one's height, where no header
-// after it gives it, from how far its rows fit.
+// after it gives it, from how far its rows fit, up to filler of any kind.
 TEST(Banks, EveryPictureAfterItsHeader) {
     const int width = 24;
     const int heights[] = {12, 20, 9, 16};
-    for (const Layout l : {Layout{2, false}, Layout{3, false}, Layout{4, false}, Layout{4, true},
-                           Layout{7, false}, Layout{12, true}}) {
-        Bytes file = randomBytes(65537, 3);
-        std::vector<BankPicture> expected;
-        for (int k = 0; k < 4; ++k) {
-            const Bytes h = header(l, width, heights[k]);
-            file.insert(file.end(), h.begin(), h.end());
-            expected.push_back({file.size(), heights[k]});
-            const Bytes p = syntheticPicture(width, heights[k], 40u + static_cast<unsigned>(k));
-            file.insert(file.end(), p.begin(), p.end());
-        }
-        const Bytes after = randomBytes(65536, 4);
-        file.insert(file.end(), after.begin(), after.end());
+    for (const bool zeros : {false, true})
+        for (const Layout l : {Layout{2, false}, Layout{3, false}, Layout{4, false},
+                               Layout{4, true}, Layout{7, false}, Layout{12, true}}) {
+            Bytes file = randomBytes(65537, 3);
+            std::vector<BankPicture> expected;
+            for (int k = 0; k < 4; ++k) {
+                const Bytes h = header(l, width, heights[k]);
+                file.insert(file.end(), h.begin(), h.end());
+                expected.push_back({file.size(), heights[k]});
+                const Bytes p = syntheticPicture(width, heights[k], 40u + static_cast<unsigned>(k));
+                file.insert(file.end(), p.begin(), p.end());
+            }
+            const Bytes after = zeros ? Bytes(65536, 0) : randomBytes(65536, 4);
+            file.insert(file.end(), after.begin(), after.end());
 
-        const auto banks = banksIn(file, width);
-        ASSERT_EQ(banks.size(), 1u) << l.headerBytes << " " << l.bigEndian;
-        ASSERT_EQ(banks[0].size(), 4u) << l.headerBytes;
-        for (std::size_t k = 0; k < 4; ++k) {
-            EXPECT_EQ(banks[0][k].address, expected[k].address) << l.headerBytes << " " << k;
-            EXPECT_NEAR(banks[0][k].height, expected[k].height, 2) << l.headerBytes << " " << k;
+            const auto banks = banksIn(file, width);
+            ASSERT_EQ(banks.size(), 1u) << l.headerBytes << " " << l.bigEndian;
+            ASSERT_EQ(banks[0].size(), 4u) << l.headerBytes;
+            for (std::size_t k = 0; k < 4; ++k) {
+                EXPECT_EQ(banks[0][k].address, expected[k].address) << l.headerBytes << " " << k;
+                EXPECT_NEAR(banks[0][k].height, expected[k].height, 2) << l.headerBytes << " " << k;
+            }
+            EXPECT_TRUE(banksIn(file, width + 1).empty()) << l.headerBytes;
+            // With both sizes in the headers, the bank is found without being told its width.
+            if (l.headerBytes >= 4) {
+                const auto any = banksOfAnyWidth(std::as_bytes(std::span(file)), 8);
+                ASSERT_EQ(any.size(), 1u) << l.headerBytes;
+                EXPECT_EQ(any[0].width, width);
+                EXPECT_EQ(any[0].pictures, expected) << l.headerBytes;
+            }
         }
-        EXPECT_TRUE(banksIn(file, width + 1).empty()) << l.headerBytes;
-        // With both sizes in the headers, the bank is found without being told its width.
-        if (l.headerBytes >= 4) {
-            const auto any = banksOfAnyWidth(std::as_bytes(std::span(file)), 8);
-            ASSERT_EQ(any.size(), 1u) << l.headerBytes;
-            EXPECT_EQ(any[0].width, width);
-            EXPECT_EQ(any[0].pictures, expected) << l.headerBytes;
-        }
-    }
 }
 
 // Where the width is a common word (a flat area of that colour, a table of small numbers),
