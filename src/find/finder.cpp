@@ -331,6 +331,21 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         for (const Candidate& b : bank) sum += overlap(b, c);
         return sum;
     };
+    // The pictures of a bank found in bytes from `from`, if they hold most of the candidate's
+    // bytes: the bank of that candidate.
+    auto take = [&](const Candidate& c, std::uint64_t from, int width,
+                    std::span<const BankPicture> pictures) {
+        std::vector<Candidate> bank;
+        for (const BankPicture& p : pictures)
+            bank.push_back({from + p.address, width, p.height, std::max(c.confidence, 0.9),
+                            "after a header giving its size"});
+        if (covered(bank, c) * 2 <= endOf(c) - c.address) return;
+        for (const Candidate& b : bank)
+            if (b.height >= o.minHeight &&
+                std::none_of(banked.begin(), banked.end(),
+                             [&](const Candidate& k) { return k.address == b.address; }))
+                banked.push_back(b);
+    };
     for (const Candidate& c : all) {
         if (std::any_of(banked.begin(), banked.end(), [&](const Candidate& b) {
                 return b.width == c.width && overlap(b, c) > 0;
@@ -342,25 +357,7 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         const std::uint64_t to = std::min(size, endOf(c) + margin);
         bytes.resize(static_cast<std::size_t>(to - from));
         bytes.resize(source.readAt(from, bytes));
-        std::vector<std::vector<Candidate>> banks;
-        for (const auto& chain : banksAfterHeaders(bytes, c.width)) {
-            banks.emplace_back();
-            for (const BankPicture& p : chain)
-                banks.back().push_back({from + p.address, c.width, p.height,
-                                        std::max(c.confidence, 0.9),
-                                        "after a header giving its size"});
-        }
-        for (std::size_t i = 0; i < banks.size(); ++i) {
-            const auto& bank = banks[i];
-            if (bank.empty()) continue;
-            // The bank of this candidate: its pictures hold most of the candidate's bytes.
-            if (covered(bank, c) * 2 <= endOf(c) - c.address) continue;
-            for (const Candidate& b : bank)
-                if (b.height >= o.minHeight &&
-                    std::none_of(banked.begin(), banked.end(),
-                                 [&](const Candidate& k) { return k.address == b.address; }))
-                    banked.push_back(b);
-        }
+        for (const auto& chain : banksAfterHeaders(bytes, c.width)) take(c, from, c.width, chain);
     }
     // A candidate of another width over the pictures of a bank: its headers tell the width.
     for (const Candidate& c : all) {
@@ -375,18 +372,8 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         const std::uint64_t to = std::min(size, endOf(c) + margin);
         bytes.resize(static_cast<std::size_t>(to - from));
         bytes.resize(source.readAt(from, bytes));
-        for (const Bank& found : banksOfAnyWidth(bytes, o.minWidth)) {
-            std::vector<Candidate> bank;
-            for (const BankPicture& p : found.pictures)
-                bank.push_back({from + p.address, found.width, p.height,
-                                std::max(c.confidence, 0.9), "after a header giving its size"});
-            if (covered(bank, c) * 2 <= endOf(c) - c.address) continue;
-            for (const Candidate& b : bank)
-                if (b.height >= o.minHeight &&
-                    std::none_of(banked.begin(), banked.end(),
-                                 [&](const Candidate& k) { return k.address == b.address; }))
-                    banked.push_back(b);
-        }
+        for (const Bank& found : banksOfAnyWidth(bytes, o.minWidth))
+            take(c, from, found.width, found.pictures);
     }
     if (banked.empty()) return all;
     // What else was found there was the same bytes, taken wrongly.
