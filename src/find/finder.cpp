@@ -314,8 +314,9 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
 
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
-// rows started a few words off) and join those too small for the search. Only a bank of the
-// width of a picture found in it is looked for.
+// rows started a few words off) and join those too small for the search. A bank is looked for
+// around each picture found, of its width, and around a small one that fits loosely, of any
+// width its headers give.
 std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate> all,
                                      const FindOptions& o) {
     const std::uint64_t size = source.size();
