@@ -166,8 +166,8 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
             for (std::size_t i = 0; i < at.size(); ++i) {
                 if (reached[i] || next[i] < 0) continue;
                 std::vector<BankPicture> chain;
-                std::size_t tail =
-                    n;  // the last picture's first byte, when its height is not given
+                // The last picture's first byte, where its height is not given.
+                std::size_t tail = n;
                 for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i); j >= 0;
                      j = next[static_cast<std::size_t>(j)]) {
                     const std::size_t x = at[static_cast<std::size_t>(j)];
@@ -191,13 +191,13 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                 // Followed to the first header whole rows on, links in other data come out as
                 // long as chance makes them, links of a bank as its pictures are tall: each
                 // must be far shorter than chance would make it.
-                bool short_ = true;
+                bool allShort = true;
                 for (std::size_t p = 0; p + (sized ? 1 : 0) < chain.size(); ++p) {
                     const double link = byChance(static_cast<std::size_t>(chain[p].height));
                     chance *= link;
-                    short_ = short_ && (sized || link < 0.05);
+                    allShort = allShort && (sized || link < 0.05);
                 }
-                if (!short_) continue;
+                if (!allShort) continue;
                 if (chain.empty() || chance > (sized ? 0.01 : 0.1)) continue;
                 if (!sized) {
                     // Rows must fit, unless the links are far too many for any chance.
