@@ -385,6 +385,17 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
     return all;
 }
 
+// A few short or narrow rows fit in filler by chance far more often than a picture's rows
+// fail to: the smaller the picture, the clearer its fit must be to stay above the middle.
+std::vector<Candidate> calibrated(std::vector<Candidate> all, double minConfidence) {
+    for (Candidate& c : all) {
+        const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;
+        c.confidence = std::clamp(0.5 + (c.confidence - middle) * 0.5 / (1 - middle), 0.0, 1.0);
+    }
+    std::erase_if(all, [&](const Candidate& c) { return c.confidence < minConfidence; });
+    return all;
+}
+
 FindResult search(const Source& source, const FindOptions& options, const ProgressFn& progress) {
     FindResult result;
     result.readable = true;
@@ -463,6 +474,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
+    result.candidates = calibrated(std::move(result.candidates), o.minConfidence);
     return result;
 }
 
