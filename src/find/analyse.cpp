@@ -625,7 +625,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             s += shift;
             count = static_cast<std::size_t>(
                 std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
-        } else if (shift == 0 && e > s && (e - s) % W > W / 2) {
+        } else if (shift == 0 && e > s && (e - s) % W != 0) {
             // A first row unlike the second (a border line, a title) fits nothing, so the
             // fitting words start within it, while the fitting rows still end on the grid.
             // Where the words between the two starts are as smooth as the picture and the
@@ -636,8 +636,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 for (std::ptrdiff_t t = a; t < b; ++t) sum += next[static_cast<std::size_t>(t)];
                 return sum / static_cast<double>(std::max<std::ptrdiff_t>(1, b - a));
             };
-            if (p - back >= 0) {
-                const double inside = roughness(p, s), before = roughness(p - back, p);
+            const std::ptrdiff_t look = std::min<std::ptrdiff_t>(back, 64);
+            if (p - look >= 0) {
+                const double inside = roughness(p, s), before = roughness(p - look, p);
                 const double picture = roughness(s, std::min(e, s + 16 * W));
                 if (before > 2 * inside + 2 && inside <= 2 * picture + 2) {
                     s = p;

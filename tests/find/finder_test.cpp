@@ -199,6 +199,8 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         {7777, 61, 140, Bit15::Random},
         {4096, 300, 40, Bit15::Clear},
         {6001, 24, 200, Bit15::Set},
+        // A short picture that fits clearly is listed, short as it is.
+        {5001, 64, 12, Bit15::Random, true},
         // A drawing of flat colours, which a byte off keeps its rows too.
         {5003, 160, 100, Bit15::Clear, true},
         // A small picture at the end of what looks like pictures, after zeros.
@@ -263,6 +265,31 @@ TEST(Finder, ABackgroundRowStartsAnIcon) {
             hit |= f.address == 3005 && f.width == width && std::abs(f.height - width) <= 2;
         EXPECT_TRUE(hit) << width;
     }
+}
+
+// A board's top line, unlike every row below it, fits the next row only in the margins
+// beside the board: the picture still starts with it, where its last row ends on the grid.
+TEST(Finder, AFirstRowUnlikeTheRestStartsThePicture) {
+    const struct { int width, margin; } cases[] = {{120, 8}, {293, 34}};
+    for (const auto& c : cases)
+        for (const bool flat : {false, true}) {
+            const int inner = c.width - 2 * c.margin;
+            const Bytes board =
+                flat ? testing::flatPicture(inner, 79, 46) : syntheticPicture(inner, 79, 46);
+            Bytes framed;
+            for (int y = 0; y < 80; ++y)
+                for (int x = 0; x < c.width; ++x) {
+                    const bool in = x >= c.margin && x < c.width - c.margin;
+                    const auto at = 2 * static_cast<std::size_t>((y - 1) * inner + x - c.margin);
+                    framed.push_back(!in ? 0xFF : y == 0 ? 0x10 : board[at]);
+                    framed.push_back(!in ? 0x7F : y == 0 ? 0x02 : board[at + 1]);
+                }
+            const Bytes file = concat({randomBytes(4001, 44), framed, randomBytes(3000, 45)});
+            bool hit = false;
+            for (const Candidate& f : find(file))
+                hit |= f.address == 4001 && f.width == c.width && std::abs(f.height - 80) <= 2;
+            EXPECT_TRUE(hit) << c.width << (flat ? " flat" : "");
+        }
 }
 
 // A band across a picture that does not fit the rows around it (a wide band of one colour, a
