@@ -248,12 +248,14 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
     std::vector<std::byte> bytes;
     for (Candidate& c : all) {
         const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-        const std::uint64_t len = row * static_cast<std::uint64_t>(c.height + 1) + 2;
-        // The other reading starts a byte on; at the end of the file, a byte before.
+        std::uint64_t len = row * static_cast<std::uint64_t>(c.height + 1) + 2;
+        // The other reading starts a byte on; at the end of the file, a byte before. Near the
+        // end, both are compared on the bytes there are.
         const bool before = c.address + 1 + len > size;
         if (before && c.address == 0) continue;
         const std::uint64_t other = before ? c.address - 1 : c.address + 1;
         const std::uint64_t from = std::min(c.address, other);
+        len = std::min(len, size - from - 1);
         bytes.resize(static_cast<std::size_t>(len + 1));
         bytes.resize(source.readAt(from, bytes));
         if (bytes.size() < len + 1) continue;
