@@ -867,6 +867,27 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                              conf, seg.roughness, reason});
         }
     };
+    // A smooth picture fits its diagonal neighbours about as well as the word below, and the
+    // window the width was searched in may hold other data: on the rows found, the seam where
+    // each row wraps to the next, sharp at the true width only, decides between neighbours.
+    auto acceptAtSeam = [&](const Segment& seg, const WidthFit& fit) {
+        const auto w = static_cast<std::size_t>(fit.width);
+        double peaks[3];
+        const std::size_t upTo = std::min(seg.last, seg.first + 65536);
+        for (std::size_t k = 0; k < 3; ++k) peaks[k] = seamPeak(c, seg.first, upTo, w - 1 + k);
+        const std::size_t best =
+            static_cast<std::size_t>(std::max_element(peaks, peaks + 3) - peaks);
+        if (w < 8 || best == 1 || peaks[best] < 3 || peaks[best] < 2 * peaks[1]) {
+            accept(seg, fit);
+            return;
+        }
+        WidthFit other = fit;
+        other.width = static_cast<int>(w - 1 + best);
+        const std::size_t margin = 2 * w;
+        for (const Segment& s : segmentsAt(c, seg.first > margin ? seg.first - margin : 0,
+                                           std::min(n, seg.last + margin), other, minHeight))
+            accept(s, other);
+    };
     for (int round = 0; round < 4096 && !pending.empty(); ++round) {
         const Span sp = pending.back();
         pending.pop_back();
@@ -916,7 +937,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         for (const Segment& seg : segs) {
             if (!(seg.last <= sp.lo || seg.first >= sp.hi)) continue;
             if ((lo > 0 && seg.first < lo + edge) || (hi < n && seg.last + edge > hi)) continue;
-            accept(seg, fit);
+            acceptAtSeam(seg, fit);
         }
         // What this window holds besides the pictures found is searched again on its own, for
         // a picture of another width.
@@ -925,7 +946,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             if (seg.last <= sp.lo || seg.first >= sp.hi) continue;  // another window's
             if (seg.first > cursor + leftover) searchAgain(cursor, seg.first);
             cursor = std::max(cursor, seg.last);
-            accept(seg, fit);
+            acceptAtSeam(seg, fit);
         }
         // So is a window where the width found fitted no picture: a picture too small to tell
         // in the width search may lie among other data that fits a width loosely.

@@ -292,6 +292,30 @@ TEST(Finder, AFirstRowUnlikeTheRestStartsThePicture) {
         }
 }
 
+// Soft stripes on the slant, after a picture of another width, fit the word below and to
+// the left better than the word below; the border, where each row wraps to the next, shows
+// the true width.
+TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
+    for (const int width : {116, 75}) {
+        Bytes picture;
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int t = (x + y) % 32, level = t < 16 ? t : 31 - t;
+                const int u = y % 32, shade = u < 16 ? u : 31 - u;
+                const int v = x < 3 ? 0x001F : level | (level + 8) << 5 | (shade + 8) << 10;
+                picture.push_back(static_cast<std::uint8_t>(v));
+                picture.push_back(static_cast<std::uint8_t>(v >> 8));
+            }
+        const Bytes file = concat(
+            {randomBytes(3001, 47), syntheticPicture(200, 60, 49), picture, randomBytes(3000, 48)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 3001 + 2 * 200 * 60 && f.width == width &&
+                   std::abs(f.height - 90) <= 2;
+        EXPECT_TRUE(hit) << width;
+    }
+}
+
 // A band across a picture that does not fit the rows around it (a wide band of one colour, a
 // few rows of noise) parts it only for a while: it is found whole.
 TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
