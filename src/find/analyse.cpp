@@ -632,6 +632,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             // words before them are not, those words are its first row.
             const std::ptrdiff_t back = W - (e - s) % W, p = s - back;
             auto roughness = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                // The rows' end may lie past the last word with a word after it.
+                b = std::min(b, static_cast<std::ptrdiff_t>(n));
                 double sum = 0;
                 for (std::ptrdiff_t t = a; t < b; ++t) sum += next[static_cast<std::size_t>(t)];
                 return sum / static_cast<double>(std::max<std::ptrdiff_t>(1, b - a));
