@@ -314,6 +314,67 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
     return kept;
 }
 
+// Rows at a candidate's end that are a picture of another width, smooth enough to fit this
+// one loosely (a photograph or a drawing packed right after it): a block of rows there whose
+// words fit far better at another width is cut off, and the next block looked at, while they
+// do.
+std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all) {
+    std::vector<std::byte> bytes;
+    for (Candidate& c : all) {
+        const auto w = static_cast<std::size_t>(c.width);
+        const int blockRows = std::max(8, static_cast<int>((511 + w) / w));
+        int other = 0;  // the width the last block cut off fits
+        auto foreign = [&](std::uint64_t at) {
+            bytes.resize(2 * w * static_cast<std::size_t>(blockRows));
+            if (source.readAt(at, bytes) != bytes.size()) return false;
+            auto words = wordsFrom(bytes);
+            for (auto& x : words) x &= 0x7FFF;
+            const Channels ch(words);
+            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
+            if (fit.width == 0 || fit.width % c.width == 0 || c.width % fit.width == 0)
+                return false;
+            auto meanAt = [&](std::size_t lag) {
+                double sum = 0;
+                for (std::size_t i = 0; i + lag < ch.size(); ++i) sum += ch.distance(i, i + lag);
+                return sum / static_cast<double>(ch.size() - lag);
+            };
+            const double here = meanAt(w), there = meanAt(static_cast<std::size_t>(fit.width));
+            if (there >= 0.5 * here || here <= 0.3 * fit.unrelated) return false;
+            other = fit.width;
+            return true;
+        };
+        const std::uint64_t block = 2ull * w * static_cast<std::uint64_t>(blockRows);
+        // Whether row `r` of the block from `at` fits this width at least as well as the other.
+        auto fitsHere = [&](std::uint64_t at, int r) {
+            const auto lag = static_cast<std::size_t>(other);
+            bytes.resize(2 * (w + std::max(w, lag)));
+            if (source.readAt(at + 2ull * w * static_cast<std::uint64_t>(r), bytes) != bytes.size())
+                return false;
+            auto words = wordsFrom(bytes);
+            for (auto& x : words) x &= 0x7FFF;
+            const Channels ch(words);
+            double here = 0, there = 0;
+            for (std::size_t i = 0; i < w; ++i) {
+                here += ch.distance(i, i + w);
+                there += ch.distance(i, i + lag);
+            }
+            return here <= there;
+        };
+        bool cut = false;
+        while (c.height >= 3 * blockRows && foreign(endOf(c) - block)) {
+            c.height -= blockRows;
+            cut = true;
+        }
+        // The rows of the last block cut off that still fit this width better are this
+        // picture's: the other one begins where they stop.
+        if (cut) {
+            const std::uint64_t from = endOf(c);
+            for (int r = 0; r < blockRows && fitsHere(from, r); ++r) ++c.height;
+        }
+    }
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -475,6 +536,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
+    result.candidates = trimForeignEnds(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
     result.candidates = calibrated(std::move(result.candidates), o.minConfidence);
     return result;
