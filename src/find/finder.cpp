@@ -375,6 +375,50 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
     return all;
 }
 
+// Where each row wraps to the next, the step from one word to the next stands out in one
+// column of every row. Where, over a candidate's rows, one column stands out far above all
+// others but is not the last, the rows start after it: the start was taken from words that
+// fit the row below by chance, or a first row unlike the rest.
+std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all) {
+    std::vector<std::byte> bytes;
+    std::vector<double> column;
+    for (Candidate& c : all) {
+        const auto w = static_cast<std::size_t>(c.width);
+        if (w < 16 || c.height < 8) continue;
+        column.assign(w, 0);
+        const int rows = std::min(c.height, 128);
+        bool read = true;
+        for (int k = 0; k < rows && read; ++k) {
+            const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(c.height) /
+                           static_cast<std::uint64_t>(rows);
+            bytes.resize(2 * (w + 1));
+            read = source.readAt(c.address + 2 * w * r, bytes) == bytes.size();
+            const auto words = wordsFrom(bytes);
+            for (std::size_t i = 0; i < w && read; ++i)
+                column[i] += colourDistance(words[i] & 0x7FFF, words[i + 1] & 0x7FFF);
+        }
+        if (!read) continue;
+        const auto top = static_cast<std::size_t>(std::max_element(column.begin(), column.end()) -
+                                                  column.begin());
+        double second = 0;
+        for (std::size_t i = 0; i < w; ++i)
+            if (i + 1 < top || i > top + 1) second = std::max(second, column[i]);
+        std::vector<double> sorted = column;
+        std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                         sorted.end());
+        const double typical = std::max(1.0, sorted[w / 2]);
+        if (top + 1 == w || column[top] < 3 * typical || column[top] < 3 * second) continue;
+        auto shift = static_cast<std::ptrdiff_t>(top + 1);
+        if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
+        const auto moved = static_cast<std::int64_t>(c.address) + 2 * shift;
+        if (moved < 0 || static_cast<std::uint64_t>(moved) + (endOf(c) - c.address) > source.size())
+            continue;
+        c.address = static_cast<std::uint64_t>(moved);
+    }
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -537,6 +581,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
     result.candidates = trimForeignEnds(source, std::move(result.candidates));
+    result.candidates = settleSeams(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
     result.candidates = calibrated(std::move(result.candidates), o.minConfidence);
     return result;

@@ -316,6 +316,20 @@ TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
     }
 }
 
+// Words just before a picture that happen to match the end of its first row fit the row
+// below as well as its own: the seam where each row wraps to the next says where rows start.
+TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
+    for (const int width : {120, 300}) {
+        const Bytes picture = syntheticPicture(width, 60, 50);
+        const Bytes echo(picture.begin() + 2 * (width - 40), picture.begin() + 2 * width);
+        const Bytes file = concat({randomBytes(3001, 51), echo, picture, randomBytes(3000, 52)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 3081 && f.width == width && std::abs(f.height - 60) <= 2;
+        EXPECT_TRUE(hit) << width;
+    }
+}
+
 // A band across a picture that does not fit the rows around it (a wide band of one colour, a
 // few rows of noise) parts it only for a while: it is found whole.
 TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
