@@ -806,7 +806,16 @@ double smallNumberShare(std::span<const std::uint16_t> raw) {
 // counts. So it does in data of small numbers, taken for a picture of pure reds or blues.
 bool clearEnough(double confidence, int width, int rows, std::span<const std::uint16_t> raw) {
     if (width * rows < 150 && confidence < 0.6) return false;
-    return confidence >= 0.85 || smallNumberShare(raw) < 0.4;
+    const double small = smallNumberShare(raw);
+    // Mostly words of nothing, the rest many small numbers: a program's sparse records, field
+    // under field, however well they repeat.
+    if (small >= 0.2) {
+        std::size_t zeros = 0;
+        const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
+        for (std::size_t i = 0; i < raw.size(); i += step) zeros += (raw[i] & 0x7FFFu) == 0;
+        if (zeros * 10 > (raw.size() + step - 1) / step * 7) return false;
+    }
+    return confidence >= 0.85 || small < 0.4;
 }
 
 }  // namespace

@@ -416,6 +416,23 @@ Bytes symbolTable(int count, std::uint32_t seed) {
     return out;
 }
 
+// A program's sparse records of 32 bytes: mostly zeros, a count that runs down slowly and a
+// small kind, field under field.
+Bytes sparseRecords(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    int left = 0xF0;
+    for (int i = 0; i < count; ++i) {
+        Bytes record(32, 0);
+        left -= rng() % 3 == 0;
+        record[0] = static_cast<std::uint8_t>(left),
+        record[1] = static_cast<std::uint8_t>(left >> 8);
+        record[16] = rng() % 4 ? 2 : 4;
+        out.insert(out.end(), record.begin(), record.end());
+    }
+    return out;
+}
+
 // A smooth picture in 16-bit colour with six bits of green: read as 15-bit words it is smooth
 // too, but for the words where green steps over its middle.
 Bytes rgb565Picture(int width, int height) {
@@ -439,6 +456,11 @@ TEST(Finder, NothingInDataOfOtherKinds) {
     for (const double amplitude : {300.0, 3000.0, 12000.0, 30000.0})
         EXPECT_TRUE(find(testing::toneSamples(1 << 19, 73.3, amplitude)).empty()) << amplitude;
     EXPECT_TRUE(find(symbolTable(20000, 3)).empty());
+    for (const std::size_t at : {3000u, 3001u})
+        EXPECT_TRUE(
+            find(concat({randomBytes(at, 53), sparseRecords(400, 54), randomBytes(3000, 55)}))
+                .empty())
+            << at;
     for (const std::size_t at : {3000u, 3001u})
         EXPECT_TRUE(find(concat({randomBytes(at, 12), rgb565Picture(300, 200)})).empty()) << at;
 }
