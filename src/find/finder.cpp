@@ -494,10 +494,27 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
 
 // A few short or narrow rows fit in filler by chance far more often than a picture's rows
 // fail to: the smaller the picture, the clearer its fit must be to stay above the middle.
-std::vector<Candidate> calibrated(std::vector<Candidate> all, double minConfidence) {
+// So must the fit of words that repeat a byte more often than colours do (both bytes alike:
+// two 8-bit indexed pixels of one colour).
+std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> all,
+                                  double minConfidence) {
+    std::vector<std::byte> bytes;
+    auto indexedLooking = [&](const Candidate& c) {
+        bytes.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(endOf(c) - c.address, 65536)));
+        bytes.resize(source.readAt(c.address, bytes));
+        std::size_t counted = 0, mirrored = 0;
+        for (const std::uint16_t x : wordsFrom(bytes)) {
+            if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
+            ++counted;
+            mirrored += (x & 0x7F) == (x >> 8 & 0x7F);
+        }
+        return mirrored * 50 > counted;
+    };
     for (Candidate& c : all) {
         const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;
         c.confidence = std::clamp(0.5 + (c.confidence - middle) * 0.5 / (1 - middle), 0.0, 1.0);
+        if (c.confidence < 0.75 && indexedLooking(c)) c.confidence = 0;
     }
     std::erase_if(all, [&](const Candidate& c) { return c.confidence < minConfidence; });
     return all;
@@ -583,7 +600,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = trimForeignEnds(source, std::move(result.candidates));
     result.candidates = settleSeams(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
-    result.candidates = calibrated(std::move(result.candidates), o.minConfidence);
+    result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     return result;
 }
 
