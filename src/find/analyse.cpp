@@ -580,7 +580,15 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             // A flat band longer than what it borders is a run of filler, not a margin.
             std::ptrdiff_t flatTop = 0;
             while (t + flatTop * W < e && flatRow(t + flatTop * W)) ++flatTop;
-            if (t < W || flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
+            // Flat rows that run on, in their one value, to the start of the data are filler
+            // of that value; a picture's own black band ends where other data starts.
+            auto flatTo = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(a, 0); k < std::min(b, N); ++k)
+                    if (next[static_cast<std::size_t>(k)] != 0) return false;
+                return true;
+            };
+            if ((t < W && flatTo(0, t)) ||
+                flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
                 t += flatTop * W;
             s = t;
             t = e;
@@ -588,7 +596,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 t += W;
             std::ptrdiff_t flatEnd = 0;
             while (t - (flatEnd + 1) * W > s && flatRow(t - (flatEnd + 1) * W)) ++flatEnd;
-            if (t + W > N || flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4))
+            if ((t + W > N && flatTo(t, N)) ||
+                flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4))
                 t -= flatEnd * W;
             e = std::max(t, s + W);
         }
