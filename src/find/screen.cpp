@@ -10,7 +10,7 @@ namespace pixvue::find {
 namespace {
 
 // Constant cells at a region's edges are kept only this far: beyond, they are filler.
-constexpr std::uint64_t kEdgeConstantCells = 16;
+constexpr std::uint64_t kEdgeConstantCells = 128;
 // Inside a picture: a black band, or a stretch of noise such as foliage.
 constexpr std::uint64_t kInnerConstantCells = 256;
 constexpr std::uint64_t kInnerRoughCells = 8;
