@@ -118,10 +118,31 @@ std::uint64_t endOf(const Candidate& c) {
            2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
 }
 
+// The step from each word to the next, summed by column over up to 128 rows of a candidate
+// from `address`: where rows wrap, the column of each row's last word stands out. Empty where
+// the rows cannot be read.
+std::vector<double> seamColumns(const Source& source, std::uint64_t address, int width,
+                                int height) {
+    const auto w = static_cast<std::size_t>(width);
+    std::vector<double> column(w, 0);
+    std::vector<std::byte> bytes(2 * (w + 1));
+    const int rows = std::min(height, 128);
+    for (int k = 0; k < rows; ++k) {
+        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
+                       static_cast<std::uint64_t>(rows);
+        if (source.readAt(address + 2 * w * r, bytes) != bytes.size()) return {};
+        const auto words = wordsFrom(bytes);
+        for (std::size_t i = 0; i < w; ++i)
+            column[i] += colourDistance(words[i] & 0x7FFF, words[i + 1] & 0x7FFF);
+    }
+    return column;
+}
+
 // Two parts of one picture, split where rows did not fit the next (a horizon, a line, a band
 // of noise): same width, rows on one grid, at most two rows or a sixth of their rows apart. So
 // are two parts on one grid with only rows of one value between them: a flat band of a
-// drawing or a screenshot, taken for filler. `kept` is in file order.
+// drawing or a screenshot, taken for filler. So, nearer still, are two parts a few words off
+// each other's grid where the wrap seam says so. `kept` is in file order.
 std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> kept) {
     auto flatBetween = [&](std::uint64_t from, std::uint64_t to) {
         if (to - from > 2ull * kMaxSide * kMaxSide) return false;
@@ -131,20 +152,45 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
             if (bytes[i] != bytes[i - 2]) return false;
         return true;
     };
+    // Off each other's grid, the shorter part (started or ended at a band across the picture,
+    // where its grid is least clear) is one with the taller where its rows wrap more sharply
+    // on the taller's grid than on its own.
+    auto sameGrid = [&](const Candidate& p, const Candidate& c) {
+        const Candidate& shorter = c.height > p.height ? p : c;
+        const Candidate& taller = c.height > p.height ? c : p;
+        const auto w = static_cast<std::uint64_t>(c.width);
+        const std::vector<double> column =
+            seamColumns(source, shorter.address, shorter.width, shorter.height);
+        if (column.empty() || w < 8) return false;
+        const std::uint64_t lo = std::min(shorter.address, taller.address);
+        const std::uint64_t phase = (std::max(shorter.address, taller.address) - lo) / 2 % w;
+        // The column of the shorter part's rows where the taller's rows wrap.
+        const std::uint64_t shift = shorter.address < taller.address ? phase : w - phase;
+        const std::size_t theirs = static_cast<std::size_t>((shift + w - 1) % w);
+        return column[theirs] > 2 * column[w - 1] + 1;
+    };
     std::vector<Candidate> joined;
     for (Candidate& c : kept) {
         if (!joined.empty()) {
             Candidate& p = joined.back();
             const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-            if (p.width == c.width && c.address >= endOf(p) && (c.address - p.address) % row == 0 &&
-                (c.address - endOf(p) <=
-                     row * std::max<std::uint64_t>(
-                               2, static_cast<std::uint64_t>(p.height + c.height) / 6) ||
-                 flatBetween(endOf(p), c.address))) {
-                const auto rows = static_cast<int>((endOf(c) - p.address) / row);
+            const bool onGrid = (c.address - p.address) % row == 0;
+            const std::uint64_t near =
+                row *
+                std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
+            if (p.width == c.width && c.address >= endOf(p) &&
+                ((onGrid && (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address))) ||
+                 (!onGrid && (c.address - p.address) % 2 == 0 && c.address - endOf(p) <= near / 2 &&
+                  sameGrid(p, c)))) {
+                // Off the grid, the taller part's rows hold.
+                const std::uint64_t from = !onGrid && c.height > p.height
+                                               ? p.address + (c.address - p.address) % row
+                                               : p.address;
+                const auto rows = static_cast<int>((endOf(c) - from + row / 2) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =
                         (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
+                    p.address = from;
                     p.height = rows;
                     continue;
                 }
@@ -380,24 +426,11 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
 // others but is not the last, the rows start after it: the start was taken from words that
 // fit the row below by chance, or a first row unlike the rest.
 std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all) {
-    std::vector<std::byte> bytes;
-    std::vector<double> column;
     for (Candidate& c : all) {
         const auto w = static_cast<std::size_t>(c.width);
         if (w < 16 || c.height < 8) continue;
-        column.assign(w, 0);
-        const int rows = std::min(c.height, 128);
-        bool read = true;
-        for (int k = 0; k < rows && read; ++k) {
-            const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(c.height) /
-                           static_cast<std::uint64_t>(rows);
-            bytes.resize(2 * (w + 1));
-            read = source.readAt(c.address + 2 * w * r, bytes) == bytes.size();
-            const auto words = wordsFrom(bytes);
-            for (std::size_t i = 0; i < w && read; ++i)
-                column[i] += colourDistance(words[i] & 0x7FFF, words[i + 1] & 0x7FFF);
-        }
-        if (!read) continue;
+        const std::vector<double> column = seamColumns(source, c.address, c.width, c.height);
+        if (column.empty()) continue;
         const auto top = static_cast<std::size_t>(std::max_element(column.begin(), column.end()) -
                                                   column.begin());
         double second = 0;
