@@ -953,6 +953,25 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             }
             if (!grow) break;
         }
+        // A smooth picture may fit its diagonal neighbour as well in the sample: where the
+        // width found follows no rows in the window, so may the one beside it.
+        auto inWindow = [&](const std::vector<Segment>& ss) {
+            return std::any_of(ss.begin(), ss.end(), [&](const Segment& seg) {
+                return seg.last > sp.lo && seg.first < sp.hi;
+            });
+        };
+        if (segs.empty() && fit.width > minWidth && fit.vertical < 0.5 * fit.unrelated)
+            for (const int d : {-1, 1}) {
+                WidthFit beside = fit;
+                beside.width += d;
+                if (beside.width > kMaxSide) break;
+                auto other = segmentsAt(c, lo, hi, beside, minHeight);
+                if (inWindow(other)) {
+                    fit = beside;
+                    segs.swap(other);
+                    break;
+                }
+            }
         // Pictures found wholly beside the window are taken too, so their windows are spared.
         for (const Segment& seg : segs) {
             if (!(seg.last <= sp.lo || seg.first >= sp.hi)) continue;

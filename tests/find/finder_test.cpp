@@ -376,6 +376,30 @@ TEST(Finder, APictureOfRedsIsFound) {
     EXPECT_TRUE(hit);
 }
 
+// A misty picture beside a bank of icons: the icons' texture decides the first width search,
+// the picture's own rows fit its diagonal neighbours about as well as the word below.
+TEST(Finder, AMistyPictureBesideIconsIsFound) {
+    const int width = 89, height = 38;
+    Bytes misty;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double t = std::sin(x / 9.0 + y / 13.0), u = std::cos(y / 11.0 - x / 17.0);
+            const auto r = static_cast<unsigned>(15 + 2 * t), g = static_cast<unsigned>(15 + 2 * u);
+            const auto word = static_cast<std::uint16_t>(r | g << 5 | 16u << 10);
+            misty.insert(misty.end(),
+                         {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
+        }
+    Bytes file = concat({randomBytes(4001, 61), misty, randomBytes(60, 62)});
+    for (int k = 0; k < 7; ++k)
+        file = concat({file, Bytes{14, 0, 14, 0},
+                       spriteOnBackground(14, 14, 70u + static_cast<unsigned>(k))});
+    file = concat({file, randomBytes(3000, 63)});
+    bool hit = false;
+    for (const Candidate& f : find(file))
+        hit |= f.address == 4001 && f.width == width && std::abs(f.height - height) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
