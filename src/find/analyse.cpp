@@ -651,7 +651,12 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             if (p - look >= 0) {
                 const double inside = roughness(p, s), before = roughness(p - look, p);
                 const double picture = roughness(s, std::min(e, s + 16 * W));
-                if (before > 2 * inside + 2 && inside <= 2 * picture + 2) {
+                // Or where all of them are one value: a flat margin over the picture's top,
+                // whose rows the end's grid tells.
+                const bool margin = before == 0 && inside == 0 &&
+                                    c.distance(lo + static_cast<std::size_t>(p - look),
+                                               lo + static_cast<std::size_t>(s)) == 0;
+                if ((before > 2 * inside + 2 && inside <= 2 * picture + 2) || margin) {
                     s = p;
                     count = static_cast<std::size_t>((e - s) / W + 1);
                 }

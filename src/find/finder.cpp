@@ -452,6 +452,40 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
     return all;
 }
 
+// A picture's top rows of one colour (a black sky, a white margin) fit like any rows but look
+// like filler to the first pass, which keeps only so much of one value beside a picture. Where
+// whole rows above a candidate hold only the value its first word holds, and other data lies
+// above them within a quarter of its rows, those rows are its top.
+std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidate> all) {
+    std::vector<std::byte> bytes;
+    for (Candidate& c : all) {
+        const auto w = static_cast<std::size_t>(c.width);
+        const std::uint64_t row = 2 * w;
+        const int limit = std::min(std::max(2, c.height / 4), kMaxSide - c.height);
+        if (limit <= 0 || c.address < row) continue;
+        const auto rows = static_cast<int>(std::min<std::uint64_t>(limit + 1, c.address / row));
+        bytes.resize(static_cast<std::size_t>(row) * static_cast<std::size_t>(rows) + 2);
+        const std::uint64_t from = c.address - row * static_cast<std::uint64_t>(rows);
+        if (source.readAt(from, bytes) != bytes.size()) continue;
+        const auto words = wordsFrom(bytes);
+        const std::uint16_t value = words.back() & 0x7FFF;  // the candidate's first word
+        int flat = 0;
+        for (int r = rows - 1; r >= 0; --r) {
+            const auto first = static_cast<std::size_t>(r) * w;
+            if (!std::all_of(words.begin() + static_cast<std::ptrdiff_t>(first),
+                             words.begin() + static_cast<std::ptrdiff_t>(first + w),
+                             [&](std::uint16_t x) { return (x & 0x7FFF) == value; }))
+                break;
+            ++flat;
+        }
+        // Run on past the limit, or to the start of the file: filler of that value.
+        if (flat == 0 || flat > limit || flat == rows) continue;
+        c.address -= row * static_cast<std::uint64_t>(flat);
+        c.height += flat;
+    }
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -632,6 +666,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
     result.candidates = trimForeignEnds(source, std::move(result.candidates));
     result.candidates = settleSeams(source, std::move(result.candidates));
+    result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     return result;

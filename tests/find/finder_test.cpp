@@ -193,7 +193,7 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         int width, height;
         Bit15 bit15;
         bool flat = false, zeros = false;
-        int blackRows = 0;
+        int blackWords = 0;
     } cases[] = {
         {5000, 120, 90, Bit15::Clear},
         {5001, 120, 90, Bit15::Set},
@@ -207,12 +207,14 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         // A small picture at the end of what looks like pictures, after zeros.
         {3001, 20, 16, Bit15::Clear, false, true},
         // Black rows on top, right after other data: the picture starts with them.
-        {5001, 188, 120, Bit15::Random, false, false, 10},
+        {5001, 188, 120, Bit15::Random, false, false, 10 * 188},
+        // More black rows than the first pass keeps beside a picture, and a few words more.
+        {5001, 300, 400, Bit15::Clear, false, false, 80 * 300 + 17},
     };
     for (const Case& c : cases) {
         Bytes picture = c.flat ? testing::flatPicture(c.width, c.height, 12)
                                : syntheticPicture(c.width, c.height, 11, c.bit15);
-        for (std::size_t i = 0; i < 2u * c.width * c.blackRows; ++i) picture[i] &= i % 2 ? 0x80 : 0;
+        for (std::size_t i = 0; i < 2u * c.blackWords; ++i) picture[i] &= i % 2 ? 0x80 : 0;
         const Bytes file = concat({c.zeros ? Bytes(c.before, 0) : randomBytes(c.before, 1), picture,
                                    randomBytes(6000, 2)});
         const auto found = find(file);
