@@ -148,9 +148,10 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         if (to - from > 2ull * kMaxSide * kMaxSide) return false;
         std::vector<std::byte> bytes(static_cast<std::size_t>(to - from));
         if (source.readAt(from, bytes) != bytes.size() || bytes.size() < 2) return false;
-        for (std::size_t i = 2; i < bytes.size(); ++i)
-            if (bytes[i] != bytes[i - 2]) return false;
-        return true;
+        // One colour, whatever bit 15 holds.
+        const auto words = wordsFrom(bytes);
+        return std::all_of(words.begin(), words.end(),
+                           [&](std::uint16_t x) { return ((x ^ words[0]) & 0x7FFF) == 0; });
     };
     // Off each other's grid, the shorter part (started or ended at a band across the picture,
     // where its grid is least clear) is one with the taller where its rows wrap more sharply

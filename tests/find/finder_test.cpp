@@ -341,7 +341,9 @@ TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
 TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
     const int width = 40;
     Bytes flat;
-    for (int k = 0; k < width * 30; ++k) flat.insert(flat.end(), {0x1F, 0x7C});
+    // Of one colour, with bit 15 at random.
+    for (int k = 0; k < width * 30; ++k)
+        flat.insert(flat.end(), {0x1F, static_cast<std::uint8_t>(k * 7 % 3 ? 0x7C : 0xFC)});
     const Bytes noise = randomBytes(2 * width * 4, 11);
     for (const Bytes* band : std::array<const Bytes*, 2>{&flat, &noise}) {
         const Bytes picture =
