@@ -587,9 +587,19 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                     if (next[static_cast<std::size_t>(k)] != 0) return false;
                 return true;
             };
+            // A picture's own flat margin meets its first or last textured row as background
+            // does, mostly fitting; a band of filler meets it along a row that misfits.
+            auto sharpBorder = [&](std::ptrdiff_t m) {
+                if (m < 0 || m + 2 * W > N || misfitShare(m, m + W) <= 0.5) return false;
+                // The margin's value at both ends of the textured row: the picture's own.
+                const std::size_t flat = lo + static_cast<std::size_t>(m + W);
+                return c.distance(lo + static_cast<std::size_t>(m), flat) != 0 ||
+                       c.distance(lo + static_cast<std::size_t>(m + W - 1), flat) != 0;
+            };
             if ((t < W && flatTo(0, t)) ||
                 flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
                 t += flatTop * W;
+
             s = t;
             t = e;
             while (t + W <= std::min(N, ceilAt) && t - e < 256 * W && misfitShare(t, t + W) < 0.5)
@@ -597,7 +607,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             std::ptrdiff_t flatEnd = 0;
             while (t - (flatEnd + 1) * W > s && flatRow(t - (flatEnd + 1) * W)) ++flatEnd;
             if ((t + W > N && flatTo(t, N)) ||
-                flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4))
+                flatEnd > std::max<std::ptrdiff_t>(2, ((t - s) / W - flatEnd) / 4) ||
+                (flatEnd > 0 && sharpBorder(t - (flatEnd + 1) * W)))
                 t -= flatEnd * W;
             e = std::max(t, s + W);
         }

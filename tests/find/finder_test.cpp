@@ -412,6 +412,10 @@ TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     for (const Candidate& f : find(file))
         EXPECT_TRUE(endOf(f) <= 2001 + 12 * 2 * 14 || f.address >= 2001 + 12 * 2 * 206)
             << f.address << " " << f.width << "x" << f.height;
+    // Fewer rows of zeros than a quarter of the picture, met along a row unlike them.
+    const Bytes few = concat({randomBytes(2001, 3), syntheticPicture(55, 55, 8),
+                              Bytes(55 * 2 * 13 + 20, 0), randomBytes(3000, 4)});
+    for (const Candidate& f : find(few)) EXPECT_LE(endOf(f), 2001 + 55 * 2 * 57) << f.height;
 }
 
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
