@@ -587,8 +587,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                     if (next[static_cast<std::size_t>(k)] != 0) return false;
                 return true;
             };
-            // A picture's own flat margin meets its first or last textured row as background
-            // does, mostly fitting; a band of filler meets it along a row that misfits.
+            // A picture's own flat margin meets its last textured row as background does,
+            // mostly fitting; a band of filler meets it along a row that misfits.
             auto sharpBorder = [&](std::ptrdiff_t m) {
                 if (m < 0 || m + 2 * W > N || misfitShare(m, m + W) <= 0.5) return false;
                 // The margin's value at both ends of the textured row: the picture's own.
@@ -599,7 +599,6 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             if ((t < W && flatTo(0, t)) ||
                 flatTop > std::max<std::ptrdiff_t>(2, ((e - t) / W - flatTop) / 4))
                 t += flatTop * W;
-
             s = t;
             t = e;
             while (t + W <= std::min(N, ceilAt) && t - e < 256 * W && misfitShare(t, t + W) < 0.5)

@@ -160,9 +160,10 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         const Candidate& shorter = c.height > p.height ? p : c;
         const Candidate& taller = c.height > p.height ? c : p;
         const auto w = static_cast<std::uint64_t>(c.width);
+        if (w < 8) return false;
         const std::vector<double> column =
             seamColumns(source, shorter.address, shorter.width, shorter.height);
-        if (column.empty() || w < 8) return false;
+        if (column.empty()) return false;
         const std::uint64_t lo = std::min(shorter.address, taller.address);
         const std::uint64_t phase = (std::max(shorter.address, taller.address) - lo) / 2 % w;
         // The column of the shorter part's rows where the taller's rows wrap.
