@@ -669,6 +669,8 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = trimForeignEnds(source, std::move(result.candidates));
     result.candidates = settleSeams(source, std::move(result.candidates));
     result.candidates = extendFlatTops(source, std::move(result.candidates));
+    // Parts those passes moved or grew onto one grid, end to end, are one picture too.
+    result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), o);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     return result;
