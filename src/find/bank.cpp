@@ -19,26 +19,6 @@ unsigned number(std::span<const std::byte> b, std::size_t at, bool bigEndian) {
     return bigEndian ? first << 8 | second : second << 8 | first;
 }
 
-// Whether the words of pictures are clearly closer to the word a row below than to words far
-// apart in the same picture, over all of them: what a chain by chance over other data is not.
-bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures,
-             std::size_t w) {
-    std::uint64_t below = 0, apart = 0;
-    for (const BankPicture& p : pictures) {
-        const std::size_t words = w * static_cast<std::size_t>(p.height);
-        const std::size_t far = words / 2 + w / 2;
-        const std::size_t step = std::max<std::size_t>(1, words / 4096);
-        const std::byte* first = bytes.data() + p.address;
-        for (std::size_t i = 0; i + w < words; i += step) {
-            const std::uint16_t x = wordAt(first + 2 * i);
-            below += static_cast<std::uint64_t>(colourDistance(x, wordAt(first + 2 * (i + w))));
-            apart += static_cast<std::uint64_t>(
-                colourDistance(x, wordAt(first + 2 * ((i + far) % words))));
-        }
-    }
-    return below * 3 < apart * 2;
-}
-
 // Mean distance from each word of row r of the picture at `start` to the word above it.
 double rowStep(std::span<const std::byte> bytes, std::size_t start, std::size_t w, std::size_t r) {
     const std::byte* above = bytes.data() + start + 2 * w * (r - 1);
@@ -87,6 +67,24 @@ std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std
 }
 
 }  // namespace
+
+bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width) {
+    const auto w = static_cast<std::size_t>(width);
+    std::uint64_t below = 0, apart = 0;
+    for (const BankPicture& p : pictures) {
+        const std::size_t words = w * static_cast<std::size_t>(p.height);
+        const std::size_t far = words / 2 + w / 2;
+        const std::size_t step = std::max<std::size_t>(1, words / 4096);
+        const std::byte* first = bytes.data() + p.address;
+        for (std::size_t i = 0; i + w < words; i += step) {
+            const std::uint16_t x = wordAt(first + 2 * i);
+            below += static_cast<std::uint64_t>(colourDistance(x, wordAt(first + 2 * (i + w))));
+            apart += static_cast<std::uint64_t>(
+                colourDistance(x, wordAt(first + 2 * ((i + far) % words))));
+        }
+    }
+    return below * 3 < apart * 2;
+}
 
 std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,
                                                         int width) {
@@ -201,7 +199,8 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                 if (chain.empty() || chance > (sized ? 0.01 : 0.1)) continue;
                 if (!sized) {
                     // Rows must fit, unless the links are far too many for any chance.
-                    if (chain.size() < 2 || (chance > 1e-6 && !rowsFit(bytes, chain, w))) continue;
+                    if (chain.size() < 2 || (chance > 1e-6 && !rowsFit(bytes, chain, width)))
+                        continue;
                     // The last picture has no header after it: its rows go on while they fit
                     // each other about as well as those of the pictures before it do.
                     if (tail < n) {

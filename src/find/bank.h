@@ -28,6 +28,10 @@ struct Bank {
     std::vector<BankPicture> pictures;
 };
 
+// Whether the words of the pictures are clearly closer to the word a row below than to words
+// far apart in the same picture: what a chain of headers by chance over other data is not.
+bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width);
+
 // The banks of any width from `minWidth` in `bytes` whose headers give both sizes: where no
 // picture of the bank's width was found to look for it by.
 std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -83,19 +84,35 @@ struct Ranked {
     double roughness;
 };
 
-std::vector<Ranked> analyse(const Source& source, const Stretch& s, const FindOptions& o,
-                            std::vector<std::byte>& bytes, std::vector<std::uint16_t>& words) {
+// What one stretch holds: pictures found by their rows, and banks found by their headers.
+struct Analysed {
+    std::vector<Ranked> ranked;
+    std::vector<std::vector<Candidate>> banks;
+};
+
+Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
+                 std::vector<std::byte>& bytes, std::vector<std::uint16_t>& words) {
     const std::uint64_t offset = static_cast<std::uint64_t>(s.parity) + 2 * s.begin;
     bytes.resize(static_cast<std::size_t>(2 * (s.end - s.begin)));
     const std::size_t got = source.readAt(offset, bytes);
+    Analysed out;
+    // A bank of small sprites may fit rows too loosely to be found by them, while its headers
+    // chain plainly.
+    const std::span<const std::byte> read(bytes.data(), got);
+    for (const Bank& bank : banksOfAnyWidth(read, o.minWidth)) {
+        if (!rowsFit(read, bank.pictures, bank.width)) continue;
+        auto& listed = out.banks.emplace_back();
+        for (const BankPicture& p : bank.pictures)
+            listed.push_back(
+                {offset + p.address, bank.width, p.height, 0.9, "after a header giving its size"});
+    }
     words.resize(got / 2);
     for (std::size_t i = 0; i < words.size(); ++i)
         words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
                                               std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
-    std::vector<Ranked> out;
     for (const Found& f : analyseStretch(words, o.minWidth, o.minHeight)) {
         if (f.confidence < o.minConfidence) continue;
-        out.push_back(
+        out.ranked.push_back(
             {{offset + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
     }
     return out;
@@ -494,6 +511,7 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 // around each picture found, of its width, and around a small one that fits loosely, of any
 // width its headers give.
 std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate> all,
+                                     const std::vector<std::vector<Candidate>>& banks,
                                      const FindOptions& o) {
     const std::uint64_t size = source.size();
     std::vector<Candidate> banked;
@@ -552,6 +570,22 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         for (const Bank& found : banksOfAnyWidth(bytes, o.minWidth))
             take(c, from, found.width, found.pictures);
     }
+    // Banks whose headers chained where nothing was found by its rows. Three pictures at
+    // least: within a picture, a colour may recur where its rows repeat a pattern, as two
+    // headers would.
+    auto overlapsAny = [&](const std::vector<Candidate>& bank, const std::vector<Candidate>& in) {
+        return std::any_of(bank.begin(), bank.end(), [&](const Candidate& b) {
+            return std::any_of(in.begin(), in.end(),
+                               [&](const Candidate& k) { return overlap(b, k) > 0; });
+        });
+    };
+    for (const auto& chain : banks) {
+        std::vector<Candidate> bank;
+        std::copy_if(chain.begin(), chain.end(), std::back_inserter(bank),
+                     [&](const Candidate& b) { return b.height >= o.minHeight; });
+        if (bank.size() < 3 || overlapsAny(bank, banked) || overlapsAny(bank, all)) continue;
+        banked.insert(banked.end(), bank.begin(), bank.end());
+    }
     if (banked.empty()) return all;
     // What else was found there was the same bytes, taken wrongly.
     std::erase_if(
@@ -606,6 +640,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     std::vector<std::vector<std::byte>> bytes(static_cast<std::size_t>(threads));
     std::vector<std::vector<std::uint16_t>> words(static_cast<std::size_t>(threads));
     std::vector<Ranked> all;
+    std::vector<std::vector<Candidate>> banks;
 
     auto analyseClosed = [&] {
         std::vector<Stretch> stretches;
@@ -620,11 +655,14 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
                     if (b + kPieceWords >= end) break;
                 }
             }
-        std::vector<std::vector<Ranked>> found(stretches.size());
+        std::vector<Analysed> found(stretches.size());
         parallelFor(stretches.size(), threads, [&](std::size_t i, std::size_t worker) {
             found[i] = analyse(source, stretches[i], o, bytes[worker], words[worker]);
         });
-        for (auto& f : found) all.insert(all.end(), f.begin(), f.end());
+        for (auto& f : found) {
+            all.insert(all.end(), f.ranked.begin(), f.ranked.end());
+            for (auto& bank : f.banks) banks.push_back(std::move(bank));
+        }
     };
 
     for (std::uint64_t at = 0; at < size; at += kBlockBytes) {
@@ -671,7 +709,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
-    result.candidates = followHeaders(source, std::move(result.candidates), o);
+    result.candidates = followHeaders(source, std::move(result.candidates), banks, o);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     return result;
 }
