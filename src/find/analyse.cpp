@@ -19,6 +19,8 @@ namespace pixvue::find {
 namespace {
 
 constexpr int kMaxSide = 1024;
+// Rows closer to the word below than to the two beside it by less than this share.
+constexpr double kWeakDip = 0.85;
 // Words compared per sample run; the sums below vectorise over a run.
 constexpr std::size_t kRun = 32;
 constexpr std::size_t kMaxRuns = 48;
@@ -880,16 +882,20 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         }
         return sum;
     };
+    auto listable = [&](const Segment& seg, const WidthFit& fit) {
+        const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
+        return !notAPicture(raw, words, seg) &&
+               clearEnough(confidenceFor(seg.quality, seg.dip, fit.width, rows), fit.width, rows,
+                           raw.subspan(seg.first, seg.last - seg.first));
+    };
     auto accept = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
         if (fit.width < minWidth || rows < minHeight) return;
         if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) return;
         // Looked at either way: the windows it spans are not searched again.
         covered.push_back({seg.first, seg.last});
-        if (notAPicture(raw, words, seg)) return;
+        if (!listable(seg, fit)) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
-        if (!clearEnough(conf, fit.width, rows, raw.subspan(seg.first, seg.last - seg.first)))
-            return;
         char reason[128];
         std::snprintf(reason, sizeof reason,
                       "rows alike at width %d: %.2f of unrelated, %.2f of beside", fit.width,
@@ -906,6 +912,26 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     // window the width was searched in may hold other data: on the rows found, the seam where
     // each row wraps to the next, sharp at the true width only, decides between neighbours.
     auto acceptAtSeam = [&](const Segment& seg, const WidthFit& fit) {
+        // Rows that fit hardly better than their diagonal neighbours were found at a width
+        // that other data in the window set (an indexed picture of twice as many pixels
+        // beside an icon): their own words decide.
+        if (seg.dip > kWeakDip && seg.last - seg.first >= 4 * static_cast<std::size_t>(fit.width) &&
+            listable(seg, fit)) {
+            const WidthFit own =
+                searchWidth(c, seg.first, seg.last, std::max(searchFrom, 8), kMaxSide);
+            // As many rows at that width as a picture that fits loosely needs to tell.
+            if (own.width != 0 && own.width != fit.width && own.vertical <= 0.8 * own.unrelated &&
+                seg.last - seg.first >= 16 * static_cast<std::size_t>(own.width)) {
+                const std::size_t margin = 2 * static_cast<std::size_t>(own.width);
+                const auto segs = segmentsAt(c, seg.first > margin ? seg.first - margin : 0,
+                                             std::min(n, seg.last + margin), own, minHeight);
+                for (const Segment& s : segs)
+                    if (s.dip < seg.dip) {
+                        for (const Segment& t : segs) accept(t, own);
+                        return;
+                    }
+            }
+        }
         const auto w = static_cast<std::size_t>(fit.width);
         double peaks[3];
         const std::size_t upTo = std::min(seg.last, seg.first + 65536);
