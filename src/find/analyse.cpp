@@ -242,11 +242,12 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         for (std::size_t i = at; i < at + kRun; ++i) {
             const std::uint16_t a = raw[i], b = raw[i + 1];
             const int d = c.distance(i, i + 1);
-            // A sampled wave: the words are close as numbers while the low channel wraps.
+            // A sampled wave: the words are close as numbers while the low channel wraps (a
+            // step from black to a pure red is as small, but carries into no other channel).
             const int step = static_cast<std::int16_t>(static_cast<std::uint16_t>(b - a));
             if (d >= 20) {
                 ++jumps;
-                if (std::abs(step) < 64) ++carries;
+                if (std::abs(step) < 64 && (a ^ b) >> 5 != 0) ++carries;
             }
             // 16-bit colour with six bits of green: far smoother read that way.
             const int r5 = std::abs((a >> 11) - (b >> 11));
@@ -834,8 +835,9 @@ bool clearEnough(double confidence, int width, int rows, std::span<const std::ui
     if (width * rows < 150 && confidence < 0.6) return false;
     const double small = smallNumberShare(raw);
     // Mostly words of nothing, the rest many small numbers: a program's sparse records, field
-    // under field, however well they repeat.
-    if (small >= 0.2) {
+    // under field, however well they repeat; unless they fit as only a large drawing does
+    // (strokes of pure red and blue on black).
+    if (small >= 0.2 && (confidence < 0.95 || width * rows < 65536)) {
         std::size_t zeros = 0;
         const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
         for (std::size_t i = 0; i < raw.size(); i += step) zeros += (raw[i] & 0x7FFFu) == 0;

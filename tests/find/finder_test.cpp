@@ -495,6 +495,27 @@ Bytes rgb565Picture(int width, int height) {
     return out;
 }
 
+// A drawing of pure red and pure blue strokes on black: words of nothing and words of one
+// byte, as a program's sparse records are, and steps from black to red as small as a wave's.
+TEST(Finder, StrokesOfRedAndBlueOnBlackAreAPicture) {
+    const int width = 320, height = 240;
+    Bytes drawing;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            unsigned word = 0;
+            if (std::abs((x + 2 * y) % 90 - 45) < 4) word = 20u + static_cast<unsigned>(x % 7);
+            if (std::abs((3 * x - y) % 120 - 60) < 5)
+                word = (18u + static_cast<unsigned>(y % 9)) << 10;
+            drawing.push_back(static_cast<std::uint8_t>(word));
+            drawing.push_back(static_cast<std::uint8_t>(word >> 8));
+        }
+    const auto found = find(concat({randomBytes(3001, 81), drawing, randomBytes(3000, 82)}));
+    bool hit = false;
+    for (const Candidate& f : found)
+        hit |= f.address == 3001 && f.width == width && std::abs(f.height - height) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 TEST(Finder, NothingInDataOfOtherKinds) {
     const Bytes zeros(1 << 20, 0), ones(1 << 20, 0xFF);
     for (const Bytes* data : {&zeros, &ones}) EXPECT_TRUE(find(*data).empty());
