@@ -286,12 +286,22 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
     });
     std::vector<Candidate> kept;
     for (const Ranked& r : all) {
-        const Candidate& c = r.candidate;
+        Candidate c = r.candidate;
         bool clash = false;
         for (const Candidate& k : kept) {
             const std::uint64_t lo = std::max(c.address, k.address);
             const std::uint64_t hi = std::min(endOf(c), endOf(k));
             if (hi <= lo) continue;
+            // A picture whose last rows run on into a better one ends where that one begins,
+            // if most of it is left.
+            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+            if (k.address > c.address && endOf(k) >= endOf(c)) {
+                const auto rows = static_cast<int>((k.address - c.address) / row);
+                if (rows * 3 >= c.height * 2 && rows >= std::max(2, minHeight)) {
+                    c.height = rows;
+                    continue;
+                }
+            }
             const std::uint64_t smaller = std::min(endOf(c) - c.address, endOf(k) - k.address);
             if ((hi - lo) * 10 > smaller * 3) {
                 clash = true;
