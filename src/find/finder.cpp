@@ -170,23 +170,29 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         return std::all_of(words.begin(), words.end(),
                            [&](std::uint16_t x) { return ((x ^ words[0]) & 0x7FFF) == 0; });
     };
-    // Off each other's grid, the shorter part (started or ended at a band across the picture,
-    // where its grid is least clear) is one with the taller where its rows wrap more sharply
-    // on the taller's grid than on its own.
-    auto sameGrid = [&](const Candidate& p, const Candidate& c) {
-        const Candidate& shorter = c.height > p.height ? p : c;
-        const Candidate& taller = c.height > p.height ? c : p;
-        const auto w = static_cast<std::uint64_t>(c.width);
-        if (w < 8) return false;
+    // Off each other's grid, one part's rows wrap more sharply on the other's grid than on
+    // their own: that grid is the picture's. The shorter part (started or ended at a band across
+    // the picture, where its grid is least clear) is asked first.
+    auto wrapsOn = [&](const Candidate& part, const Candidate& other) {
+        const auto w = static_cast<std::uint64_t>(part.width);
         const std::vector<double> column =
-            seamColumns(source, shorter.address, shorter.width, shorter.height);
+            seamColumns(source, part.address, part.width, part.height);
         if (column.empty()) return false;
-        const std::uint64_t lo = std::min(shorter.address, taller.address);
-        const std::uint64_t phase = (std::max(shorter.address, taller.address) - lo) / 2 % w;
-        // The column of the shorter part's rows where the taller's rows wrap.
-        const std::uint64_t shift = shorter.address < taller.address ? phase : w - phase;
+        const std::uint64_t lo = std::min(part.address, other.address);
+        const std::uint64_t phase = (std::max(part.address, other.address) - lo) / 2 % w;
+        // The column of the part's rows where the other's rows wrap.
+        const std::uint64_t shift = part.address < other.address ? phase : w - phase;
         const std::size_t theirs = static_cast<std::size_t>((shift + w - 1) % w);
         return column[theirs] > 2 * column[w - 1] + 1;
+    };
+    // The part whose grid both share, or null.
+    auto sharedGrid = [&](const Candidate& p, const Candidate& c) -> const Candidate* {
+        if (c.width < 8) return nullptr;
+        const Candidate& shorter = c.height > p.height ? p : c;
+        const Candidate& taller = c.height > p.height ? c : p;
+        if (wrapsOn(shorter, taller)) return &taller;
+        if (wrapsOn(taller, shorter)) return &shorter;
+        return nullptr;
     };
     std::vector<Candidate> joined;
     for (Candidate& c : kept) {
@@ -197,14 +203,13 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
             const std::uint64_t near =
                 row *
                 std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
+            const Candidate* grid = nullptr;
             if (p.width == c.width && c.address >= endOf(p) &&
                 ((onGrid && (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address))) ||
                  (!onGrid && (c.address - p.address) % 2 == 0 && c.address - endOf(p) <= near / 2 &&
-                  sameGrid(p, c)))) {
-                // Off the grid, the taller part's rows hold.
-                const std::uint64_t from = !onGrid && c.height > p.height
-                                               ? p.address + (c.address - p.address) % row
-                                               : p.address;
+                  (grid = sharedGrid(p, c)) != nullptr))) {
+                const std::uint64_t from =
+                    grid == &c ? p.address + (c.address - p.address) % row : p.address;
                 const auto rows = static_cast<int>((endOf(c) - from + row / 2) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =
