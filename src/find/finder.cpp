@@ -204,10 +204,14 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
                 row *
                 std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
             const Candidate* grid = nullptr;
-            if (p.width == c.width && c.address >= endOf(p) &&
-                ((onGrid && (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address))) ||
-                 (!onGrid && (c.address - p.address) % 2 == 0 && c.address - endOf(p) <= near / 2 &&
-                  (grid = sharedGrid(p, c)) != nullptr))) {
+            // Off the grid, parts may share part of a row.
+            const bool offGridNear = !onGrid && c.address + row > endOf(p) &&
+                                     c.address > p.address && (c.address - p.address) % 2 == 0 &&
+                                     c.address + row - endOf(p) <= near / 2 + row;
+            if (p.width == c.width &&
+                ((onGrid && c.address >= endOf(p) &&
+                  (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address))) ||
+                 (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
                 const std::uint64_t from =
                     grid == &c ? p.address + (c.address - p.address) % row : p.address;
                 const auto rows = static_cast<int>((endOf(c) - from + row / 2) / row);
