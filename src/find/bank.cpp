@@ -1,6 +1,7 @@
 #include "bank.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "find/screen.h"
@@ -261,19 +262,27 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
     for (const bool big : {false, true}) {
         // Sizes up to 1024 have a high byte of at most 4.
         const std::size_t high = big ? 0 : 1;
-        std::vector<Header> at;
-        std::vector<std::size_t> count(kMaxSide + 1, 0);
-        for (std::size_t x = 0; x + 4 <= n; ++x) {
+        auto headerAt = [&](std::size_t x, unsigned& w, unsigned& h) {
             if (std::to_integer<unsigned>(bytes[x + high]) > 4 ||
                 std::to_integer<unsigned>(bytes[x + 2 + high]) > 4)
-                continue;
-            const unsigned w = number(bytes, x, big), h = number(bytes, x + 2, big);
-            if (w < least || w > kMaxSide || h < 1 || h > kMaxSide ||
-                (x >= 2 && number(bytes, x - 2, big) == w))
-                continue;
-            at.push_back({x, w, h});
-            ++count[w];
-        }
+                return false;
+            w = number(bytes, x, big);
+            h = number(bytes, x + 2, big);
+            return w >= least && w <= kMaxSide && h >= 1 && h <= kMaxSide &&
+                   (x < 2 || number(bytes, x - 2, big) != w);
+        };
+        std::vector<std::size_t> count(kMaxSide + 1, 0);
+        unsigned w = 0, h = 0;
+        for (std::size_t x = 0; x + 4 <= n; ++x)
+            if (headerAt(x, w, h)) ++count[w];
+        // Headers of a width closer together than its smallest picture would be, with its
+        // header, are no bank's: data full of that number (small numbers of a table, say).
+        // Left out, they cannot make the search slow or large either.
+        for (std::size_t v = 0; v <= kMaxSide; ++v)
+            if (count[v] * (2 * v + 4) > n) count[v] = 0;
+        std::vector<Header> at;
+        for (std::size_t x = 0; x + 4 <= n; ++x)
+            if (headerAt(x, w, h) && count[w] > 0) at.push_back({x, w, h});
         const auto widths = static_cast<std::size_t>(
             std::count_if(count.begin(), count.end(), [](std::size_t c) { return c >= 2; }));
         auto index = [&](std::size_t y, unsigned w) {
@@ -283,17 +292,31 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
             return it != at.end() && it->at == y && it->width == w ? it - at.begin()
                                                                    : std::ptrdiff_t{-1};
         };
+        // For each header length: the header each one leads to, and whether one leads to it
+        // (marked with the length, so the marks need no clearing).
+        std::vector<std::ptrdiff_t> next(at.size());
+        std::vector<unsigned char> reached(at.size(), 0);
         for (std::size_t k = 4; k <= kMostHeader; ++k) {
-            std::vector<std::ptrdiff_t> next(at.size(), -1);
-            std::vector<char> reached(at.size(), 0);
             for (std::size_t i = 0; i < at.size(); ++i) {
                 next[i] =
                     index(at[i].at + k + 2 * std::size_t{at[i].width} * at[i].height, at[i].width);
-                if (next[i] >= 0) reached[static_cast<std::size_t>(next[i])] = 1;
+                if (next[i] >= 0)
+                    reached[static_cast<std::size_t>(next[i])] = static_cast<unsigned char>(k);
             }
             for (std::size_t i = 0; i < at.size(); ++i) {
-                if (reached[i] || next[i] < 0) continue;
+                if (reached[i] == k || next[i] < 0) continue;
                 const unsigned w = at[i].width;
+                // Chains of a link or two are common by chance where headers are: counted
+                // before they are gathered.
+                std::size_t links = 0;
+                for (std::ptrdiff_t j = next[i]; j >= 0 && links < 64;
+                     j = next[static_cast<std::size_t>(j)])
+                    ++links;
+                const double density = 2 * static_cast<double>(count[w]) / static_cast<double>(n);
+                if (static_cast<double>(count[w] * (kMostHeader - 3) * 2 * widths) *
+                        std::pow(density, static_cast<double>(links)) >
+                    0.01)
+                    continue;
                 Bank bank{static_cast<int>(w), {}};
                 std::size_t end = 0;
                 for (std::ptrdiff_t j = static_cast<std::ptrdiff_t>(i); j >= 0;
@@ -305,7 +328,6 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
                 }
                 // As for one width, with the headers of this width, and as many times over
                 // as there are widths to chain by chance.
-                const double density = 2 * static_cast<double>(count[w]) / static_cast<double>(n);
                 double chance = static_cast<double>(count[w] * (kMostHeader - 3) * 2 * widths);
                 for (std::size_t p = 1; p < bank.pictures.size(); ++p) chance *= density;
                 if (bank.pictures.size() < 2 || chance > 0.01) continue;
