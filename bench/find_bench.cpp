@@ -1,6 +1,7 @@
 // The finder on a file of mixed content (256 MiB unless PIXVUE_BENCH_MB says otherwise), read
 // from the page cache, against a plain sequential read of the same file in the same run. Ends
-// with their ratio and the peak resident memory of pixvue-scan on that file.
+// with their ratio and the peak resident memory of pixvue-scan on that file, and on one long
+// picture.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -115,12 +116,29 @@ void scan(benchmark::State& state) {
 BENCHMARK(sequentialRead)->Name("read")->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(scan)->Name("scan")->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// 16 MiB of one smooth picture 1024 words wide: one stretch far longer than a piece, the
+// finder's largest use of memory.
+const std::string& longPictureFile() {
+    static const std::string path = [] {
+        const std::string p = std::string(PIXVUE_BENCH_DIR) + "/bench-long-picture.bin";
+        std::error_code ec;
+        if (std::filesystem::file_size(p, ec) != 16 * kMiB) {
+            const auto picture = testing::syntheticPicture(1024, 8192, 20261209);
+            std::ofstream(p, std::ios::binary)
+                .write(reinterpret_cast<const char*>(picture.data()),
+                       static_cast<std::streamsize>(picture.size()));
+        }
+        return p;
+    }();
+    return path;
+}
+
 // pixvue-scan as a user runs it, its peak resident set from the kernel's accounting.
-long scanPeakKiB() {
+long scanPeakKiB(const std::string& file) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
-        ::execl(PIXVUE_SCAN, PIXVUE_SCAN, mixedFile().c_str(), static_cast<char*>(nullptr));
+        ::execl(PIXVUE_SCAN, PIXVUE_SCAN, file.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -147,7 +165,12 @@ int main(int argc, char** argv) {
     std::cout << "scan/read: " << (read > 0 ? scanned / read : 0) << '\n';
     std::cout.flush();
     std::fflush(stdout);
-    const long peak = scanPeakKiB();
+    const long peak = scanPeakKiB(mixedFile());
     std::cout << "pixvue-scan peak resident memory: " << (peak < 0 ? 0 : peak / 1024) << " MiB\n";
+    std::cout.flush();
+    std::fflush(stdout);
+    const long longPeak = scanPeakKiB(longPictureFile());
+    std::cout << "pixvue-scan peak resident memory on one 16 MiB picture: "
+              << (longPeak < 0 ? 0 : longPeak / 1024) << " MiB\n";
     return 0;
 }

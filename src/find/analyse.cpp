@@ -393,12 +393,12 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // fits like any other part of a picture; where it meets filler, the filler misfits, and
     // long runs of one value are trimmed off as filler below.
     // Reused from call to call: a stretch is searched window by window.
-    thread_local std::vector<std::int32_t> score;
+    thread_local std::vector<std::int16_t> score;
     thread_local std::vector<std::uint32_t> misfits;
     // Distances from each word to the word below it, to the two beside that one, and to the
     // next word; the last word has no word below and to the right.
     thread_local std::vector<std::uint8_t> vd, left, right, next;
-    thread_local std::vector<std::int64_t> sum;
+    thread_local std::vector<std::int32_t> sum;
     score.resize(n);
     misfits.resize(n + 1);
     vd.resize(n);
@@ -419,7 +419,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         // A word no closer to the word below than to those beside it: smooth data of another
         // width, or no picture; it counts for nothing.
         const bool noDip = d > 0 && fits > 0 && d >= std::min(left[j], right[j]);
-        score[j] = noDip ? 0 : fits;
+        score[j] = static_cast<std::int16_t>(noDip ? 0 : fits);
     }
     for (std::size_t j = 0; j < n; ++j) misfits[j + 1] = misfits[j] + (4 * vd[j] > tau4);
     for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
@@ -553,7 +553,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // header) does not: the start is where a row's worth of scores after it most exceeds a
     // row's worth before it. Likewise for the end of the fitting pairs.
     const auto row = static_cast<std::ptrdiff_t>(w * ((16 + w - 1) / w));
-    auto total = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+    auto total = [&](std::ptrdiff_t a, std::ptrdiff_t b) -> std::int64_t {
         a = std::clamp<std::ptrdiff_t>(a, 0, static_cast<std::ptrdiff_t>(n));
         b = std::clamp<std::ptrdiff_t>(b, 0, static_cast<std::ptrdiff_t>(n));
         return sum[static_cast<std::size_t>(b)] - sum[static_cast<std::size_t>(a)];

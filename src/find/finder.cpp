@@ -17,10 +17,14 @@ namespace {
 
 // Blocks read in turn; a multiple of the cell size.
 constexpr std::size_t kBlockBytes = 4 << 20;
-// A stretch is analysed at most this many words at once; longer ones in overlapping pieces,
-// each overlap as long as the largest picture, so every picture lies whole in one piece.
+// A stretch is analysed at most this many words at once, room for the largest picture and
+// more; longer ones in pieces that overlap where a picture runs past a piece's end, at least
+// by the rows a picture needs to be told, and that move on at least a step each.
 constexpr std::uint64_t kPieceWords = 1280 * 1024;
 constexpr std::uint64_t kPieceStep = kPieceWords - 1024 * 1024;
+constexpr std::uint64_t kPieceOverlapWords = 32 * 1024;
+// Stretches longer than this are analysed one at a time (tens of MiB each).
+constexpr std::uint64_t kLongStretchWords = 256 * 1024;
 
 class Source {
   public:
@@ -661,23 +665,51 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     std::vector<Ranked> all;
     std::vector<std::vector<Candidate>> banks;
 
+    // A region longer than a piece, piece after piece, each taking some tens of MiB: the next
+    // piece starts at the first picture that may run on past this one (so that it lies whole in
+    // the next), or a little before this piece's end.
+    auto analysePieces = [&](const Stretch& region) {
+        Analysed out;
+        for (std::uint64_t b = region.begin;;) {
+            const std::uint64_t e = std::min(region.end, b + kPieceWords);
+            Analysed a = analyse(source, {region.parity, b, e}, o, bytes[0], words[0]);
+            std::uint64_t next = e - std::min(e, kPieceOverlapWords);
+            for (const Ranked& r : a.ranked) {
+                const std::uint64_t first =
+                    (r.candidate.address - static_cast<std::uint64_t>(region.parity)) / 2;
+                const std::uint64_t last =
+                    first + static_cast<std::uint64_t>(r.candidate.width) *
+                                static_cast<std::uint64_t>(r.candidate.height);
+                if (last + 2 * kMaxSide >= e) next = std::min(next, first);
+            }
+            out.ranked.insert(out.ranked.end(), a.ranked.begin(), a.ranked.end());
+            for (auto& bank : a.banks) out.banks.push_back(std::move(bank));
+            if (e == region.end) return out;
+            b = std::max(b + kPieceStep, next);
+        }
+    };
     auto analyseClosed = [&] {
-        std::vector<Stretch> stretches;
+        std::vector<Stretch> regions;
         for (int p = 0; p < 2; ++p)
             for (const auto& r : builders[p].take()) {
                 const std::uint64_t limit = size > static_cast<std::uint64_t>(p)
                                                 ? (size - static_cast<std::uint64_t>(p)) / 2
                                                 : 0;
                 const std::uint64_t end = std::min(r.end, limit);
-                for (std::uint64_t b = r.begin; b < end; b += kPieceStep) {
-                    stretches.push_back({p, b, std::min(end, b + kPieceWords)});
-                    if (b + kPieceWords >= end) break;
-                }
+                if (end > r.begin) regions.push_back({p, r.begin, end});
             }
-        std::vector<Analysed> found(stretches.size());
-        parallelFor(stretches.size(), threads, [&](std::size_t i, std::size_t worker) {
-            found[i] = analyse(source, stretches[i], o, bytes[worker], words[worker]);
+        // Short regions on every core; long ones one at a time, so that memory stays bounded
+        // however much of the file looks smooth.
+        std::vector<Analysed> found(regions.size());
+        std::vector<std::size_t> shortOnes, longOnes;
+        for (std::size_t i = 0; i < regions.size(); ++i)
+            (regions[i].end - regions[i].begin > kLongStretchWords ? longOnes : shortOnes)
+                .push_back(i);
+        parallelFor(shortOnes.size(), threads, [&](std::size_t k, std::size_t worker) {
+            const std::size_t i = shortOnes[k];
+            found[i] = analyse(source, regions[i], o, bytes[worker], words[worker]);
         });
+        for (const std::size_t i : longOnes) found[i] = analysePieces(regions[i]);
         for (auto& f : found) {
             all.insert(all.end(), f.ranked.begin(), f.ranked.end());
             for (auto& bank : f.banks) banks.push_back(std::move(bank));
