@@ -554,6 +554,23 @@ TEST(Finder, SameCandidatesWhateverTheThreads) {
     EXPECT_EQ(find(file, 1), find(file, 5));
 }
 
+// A picture of more words than the finder analyses at once: found on its grid from its first
+// row to its last, a picture per 1024 rows, whatever the number of threads.
+TEST(Finder, APictureLongerThanAPieceIsFoundWhole) {
+    const int width = 600, height = 2600;
+    const Bytes file =
+        concat({randomBytes(3001, 21), syntheticPicture(width, height, 22), randomBytes(3000, 23)});
+    const auto found = find(file, 2);
+    EXPECT_EQ(found, find(file, 1));
+    std::uint64_t next = 3001;
+    for (const Candidate& f : found) {
+        if (f.width != width) continue;
+        EXPECT_EQ(f.address, next);
+        next = endOf(f);
+    }
+    EXPECT_NEAR(static_cast<double>(next), 3001.0 + 2.0 * width * height, 2.0 * 2 * width);
+}
+
 TEST(Finder, FilesThatCannotBeReadOrHoldNothing) {
     testing::TempDir dir;
     EXPECT_FALSE(findPictures((dir.path() / "missing").string(), {}).readable);
