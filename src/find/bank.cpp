@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 
 #include "find/screen.h"
 
@@ -281,6 +282,7 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         for (std::size_t v = 0; v <= kMaxSide; ++v)
             if (count[v] * (2 * v + 4) > n) count[v] = 0;
         std::vector<Header> at;
+        at.reserve(std::accumulate(count.begin(), count.end(), std::size_t{0}));
         for (std::size_t x = 0; x + 4 <= n; ++x)
             if (headerAt(x, w, h) && count[w] > 0) at.push_back({x, w, h});
         const auto widths = static_cast<std::size_t>(
