@@ -19,6 +19,7 @@ namespace pixvue::find {
 namespace {
 
 constexpr int kMaxSide = 1024;
+constexpr std::size_t kMostScoredWords = 3 << 20;
 // Rows closer to the word below than to the two beside it by less than this share.
 constexpr double kWeakDip = 0.85;
 // Words compared per sample run; the sums below vectorise over a run.
@@ -384,6 +385,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                                 const WidthFit& fit, int minHeight) {
     std::vector<Segment> out;
     const std::size_t w = static_cast<std::size_t>(fit.width);
+    // Scores are summed in 32 bits, at most a few hundred a word: no more words than that
+    // allows (the finder hands over at most a piece, far fewer).
+    hi = std::min(hi, lo + kMostScoredWords);
     if (hi < lo + 2 * w) return out;
     const std::size_t n = hi - w - lo;  // vertical pairs j, j + w with j in [lo, hi - w)
     const double tau = std::max({2.0, (fit.vertical + fit.unrelated) / 2, 1.5 * fit.vertical + 1});
