@@ -174,6 +174,23 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         return std::all_of(words.begin(), words.end(),
                            [&](std::uint16_t x) { return ((x ^ words[0]) & 0x7FFF) == 0; });
     };
+    // Rows between two parts on one grid that, though they fit too loosely to be followed (a
+    // noisy texture), are closer to the row below than to its words beside: the picture's own.
+    auto rowsBetween = [&](std::uint64_t from, std::uint64_t to, int width) {
+        const auto w = static_cast<std::size_t>(width);
+        if (to - from > 2ull * kMaxSide * kMaxSide || width < 2) return false;
+        std::vector<std::byte> bytes(static_cast<std::size_t>(to - from + 2 * (w + 1)));
+        if (source.readAt(from, bytes) != bytes.size()) return false;
+        const auto words = wordsFrom(bytes);
+        double below = 0, beside = 0;
+        for (std::size_t i = 1; i + w + 1 < words.size(); ++i) {
+            below += colourDistance(words[i] & 0x7FFF, words[i + w] & 0x7FFF);
+            beside += (colourDistance(words[i] & 0x7FFF, words[i + w - 1] & 0x7FFF) +
+                       colourDistance(words[i] & 0x7FFF, words[i + w + 1] & 0x7FFF)) /
+                      2.0;
+        }
+        return below < 0.9 * beside;
+    };
     // Off each other's grid, one part's rows wrap more sharply on the other's grid than on
     // their own: that grid is the picture's. The shorter part (started or ended at a band across
     // the picture, where its grid is least clear) is asked first.
@@ -214,7 +231,8 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
                                      c.address + row - endOf(p) <= near / 2 + row;
             if (p.width == c.width &&
                 ((onGrid && c.address >= endOf(p) &&
-                  (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address))) ||
+                  (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
+                   rowsBetween(endOf(p), c.address, c.width))) ||
                  (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
                 const std::uint64_t from =
                     grid == &c ? p.address + (c.address - p.address) % row : p.address;

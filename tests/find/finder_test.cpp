@@ -357,7 +357,7 @@ TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
 }
 
 // A band across a picture that does not fit the rows around it (a wide band of one colour, a
-// few rows of noise) parts it only for a while: it is found whole.
+// few rows of noise, a coarse texture) parts it only for a while: it is found whole.
 TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
     const int width = 40;
     Bytes flat;
@@ -365,7 +365,20 @@ TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
     for (int k = 0; k < width * 30; ++k)
         flat.insert(flat.end(), {0x1F, static_cast<std::uint8_t>(k * 7 % 3 ? 0x7C : 0xFC)});
     const Bytes noise = randomBytes(2 * width * 4, 11);
-    for (const Bytes* band : std::array<const Bytes*, 2>{&flat, &noise}) {
+    // A coarse texture of columns, each word off the one above by more than rows that fit, yet
+    // nearer to it than to the words beside it; longer than the parts around it would bridge.
+    Bytes texture;
+    {
+        const Bytes columns = randomBytes(width, 12), grain = randomBytes(width * 30, 13);
+        for (int k = 0; k < width * 30; ++k) {
+            const unsigned level = 4u + columns[static_cast<std::size_t>(k % width)] % 14u +
+                                   grain[static_cast<std::size_t>(k)] % 13u;
+            const auto word = static_cast<std::uint16_t>(level | level << 5 | level << 10);
+            texture.insert(texture.end(),
+                           {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
+        }
+    }
+    for (const Bytes* band : std::array<const Bytes*, 3>{&flat, &noise, &texture}) {
         const Bytes picture =
             concat({syntheticPicture(width, 40, 41), *band, syntheticPicture(width, 40, 42)});
         const auto found = find(concat({randomBytes(3001, 9), picture, randomBytes(3000, 10)}));
