@@ -615,10 +615,8 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
     // least: within a picture, a colour may recur where its rows repeat a pattern, as two
     // headers would.
     auto overlapsAny = [&](const std::vector<Candidate>& bank, const std::vector<Candidate>& in) {
-        return std::any_of(bank.begin(), bank.end(), [&](const Candidate& b) {
-            return std::any_of(in.begin(), in.end(),
-                               [&](const Candidate& k) { return overlap(b, k) > 0; });
-        });
+        return std::any_of(in.begin(), in.end(),
+                           [&](const Candidate& k) { return covered(bank, k) > 0; });
     };
     for (const auto& chain : banks) {
         std::vector<Candidate> bank;
