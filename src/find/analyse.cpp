@@ -66,10 +66,86 @@ void distancesAt(const Channels& c, std::size_t from, std::size_t count, std::si
 }
 
 // Distance summed over kRun words from `at`, each to the word `lag` further on.
-unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) {
+inline unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) {
     static_assert(kRun == 32);
     return sumAbs32(&c.r[at], &c.r[at + lag]) + sumAbs32(&c.g[at], &c.g[at + lag]) +
            sumAbs32(&c.b[at], &c.b[at + lag]);
+}
+
+// For each lag in [from, to), the distance of each sample run to the words that far on:
+// out[(lag - from) * stride + k] for run k. A block of lags at a time, each run's own words
+// loaded once for the block.
+void runDistances(const Channels& c, std::span<const std::size_t> runs, std::size_t from,
+                  std::size_t to, std::uint16_t* out, std::size_t stride) {
+    static_assert(kRun == 32);
+    constexpr std::size_t kBlock = 128;
+    for (std::size_t block = from; block < to; block += kBlock) {
+        const std::size_t end = std::min(to, block + kBlock);
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            const std::size_t at = runs[k];
+#if defined(__SSE2__)
+            auto load = [](const std::uint8_t* p) {
+                return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            };
+            const __m128i r0 = load(&c.r[at]), r1 = load(&c.r[at + 16]);
+            const __m128i g0 = load(&c.g[at]), g1 = load(&c.g[at + 16]);
+            const __m128i b0 = load(&c.b[at]), b1 = load(&c.b[at + 16]);
+            for (std::size_t lag = block; lag < end; ++lag) {
+                const std::size_t o = at + lag;
+                const __m128i s = _mm_add_epi64(
+                    _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(r0, load(&c.r[o])),
+                                                _mm_sad_epu8(r1, load(&c.r[o + 16]))),
+                                  _mm_add_epi64(_mm_sad_epu8(g0, load(&c.g[o])),
+                                                _mm_sad_epu8(g1, load(&c.g[o + 16])))),
+                    _mm_add_epi64(_mm_sad_epu8(b0, load(&c.b[o])),
+                                  _mm_sad_epu8(b1, load(&c.b[o + 16]))));
+                out[(lag - from) * stride + k] =
+                    static_cast<std::uint16_t>(_mm_cvtsi128_si32(s) + _mm_extract_epi16(s, 4));
+            }
+#else
+            for (std::size_t lag = block; lag < end; ++lag)
+                out[(lag - from) * stride + k] =
+                    static_cast<std::uint16_t>(runDistance(c, at, lag));
+#endif
+        }
+    }
+}
+
+// A run's distance is at most kRun * 93: below this.
+constexpr unsigned kRunDistanceLimit = 4096;
+static_assert(kRun * 93 < kRunDistanceLimit);
+
+// How many of `v` are below t; `v` is padded to whole vectors with values no run reaches.
+std::size_t countBelow(std::span<const std::uint16_t> v, unsigned t) {
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi16(static_cast<short>(t));
+    __m128i count = _mm_setzero_si128();
+    for (std::size_t i = 0; i < v.size(); i += 8)
+        count = _mm_sub_epi16(
+            count,
+            _mm_cmplt_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&v[i])), limit));
+    count = _mm_add_epi16(count, _mm_srli_si128(count, 8));
+    count = _mm_add_epi16(count, _mm_srli_si128(count, 4));
+    count = _mm_add_epi16(count, _mm_srli_si128(count, 2));
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(count) & 0xFFFF);
+#else
+    std::size_t count = 0;
+    for (const std::uint16_t x : v) count += x < t;
+    return count;
+#endif
+}
+
+// The sum of the `half` smallest run distances of `v` (padded as for countBelow): the
+// half-th smallest found bit by bit, with no sorting, as it is wanted for every width.
+unsigned smallestSum(std::span<const std::uint16_t> v, std::size_t half) {
+    unsigned t = 0;
+    for (unsigned bit = kRunDistanceLimit / 2; bit != 0; bit >>= 1)
+        if (countBelow(v, t + bit) < half) t += bit;
+    unsigned sum = 0;
+    std::size_t below = 0;
+    for (const std::uint16_t x : v)
+        if (x < t) sum += x, ++below;
+    return sum + static_cast<unsigned>(half - below) * t;
 }
 
 // Sample runs spread evenly over [lo, hi - reach).
@@ -155,20 +231,21 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     // One width more on each side, so that the widths at the ends have neighbours too.
     std::vector<double> mean(static_cast<std::size_t>(maxWidth) + 2, 0);
     std::vector<double> better(mean.size(), 0);
-    std::vector<unsigned> perRun(runs.size());
+    // Each width's distances, a row of whole vectors padded with a distance no run reaches.
+    const std::size_t stride = (runs.size() + 7) / 8 * 8;
+    const auto first = static_cast<std::size_t>(std::max(1, minWidth - 1));
+    const std::size_t last = static_cast<std::size_t>(maxWidth) + 1;
+    thread_local std::vector<std::uint16_t> perRun;
+    perRun.assign((last + 1 - first) * stride, kRunDistanceLimit);
+    runDistances(c, runs, first, last + 1, perRun.data(), stride);
     const double perSample = 1.0 / kRun;
-    for (int w = std::max(1, minWidth - 1); w <= maxWidth + 1; ++w) {
-        unsigned total = 0;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            perRun[k] = runDistance(c, runs[k], static_cast<std::size_t>(w));
-            total += perRun[k];
-        }
+    for (std::size_t w = first; w <= last; ++w) {
+        const std::span<const std::uint16_t> row(&perRun[(w - first) * stride], stride);
+        const unsigned total = std::accumulate(row.begin(), row.begin() + runs.size(), 0u);
         mean[w] = total * perSample / static_cast<double>(runs.size());
         // The better-fitting half: a stretch may hold another picture, or filler, beside this one.
         const std::size_t half = (runs.size() + 1) / 2;
-        std::nth_element(perRun.begin(), perRun.begin() + half - 1, perRun.end());
-        better[w] = std::accumulate(perRun.begin(), perRun.begin() + half, 0.0) * perSample /
-                    static_cast<double>(half);
+        better[w] = smallestSum(row, half) * perSample / static_cast<double>(half);
     }
     const double unrelated =
         median(std::vector<double>(mean.begin() + minWidth, mean.begin() + maxWidth + 1));
@@ -380,6 +457,17 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
     return shift;
 }
 
+// The scores of segmentsAt, reused from call to call: a stretch is searched window by window.
+struct Scratch {
+    std::vector<std::int16_t> score;
+    std::vector<std::uint32_t> misfits;
+    // Distances from each word to the word below it, to the two beside that one, and to the
+    // next word; the last word has no word below and to the right.
+    std::vector<std::uint8_t> vd, left, right, next;
+    std::vector<std::int32_t> sum;
+};
+thread_local Scratch scratch;
+
 // Finds the pictures of width w among words [lo, hi), given a fit.
 std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t hi,
                                 const WidthFit& fit, int minHeight) {
@@ -396,13 +484,10 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // outweigh a row: positive where it fits, negative where it does not. A flat background
     // fits like any other part of a picture; where it meets filler, the filler misfits, and
     // long runs of one value are trimmed off as filler below.
-    // Reused from call to call: a stretch is searched window by window.
-    thread_local std::vector<std::int16_t> score;
-    thread_local std::vector<std::uint32_t> misfits;
-    // Distances from each word to the word below it, to the two beside that one, and to the
-    // next word; the last word has no word below and to the right.
-    thread_local std::vector<std::uint8_t> vd, left, right, next;
-    thread_local std::vector<std::int32_t> sum;
+    auto& score = scratch.score;
+    auto& misfits = scratch.misfits;
+    auto &vd = scratch.vd, &left = scratch.left, &right = scratch.right, &next = scratch.next;
+    auto& sum = scratch.sum;
     score.resize(n);
     misfits.resize(n + 1);
     vd.resize(n);
@@ -417,16 +502,30 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     distancesAt(c, lo, n - 1, w + 1, right.data());
     distancesAt(c, lo, n, 1, next.data());
     left[n - 1] = right[n - 1] = UINT8_MAX;
-    for (std::size_t j = 0; j < n; ++j) {
-        const int d = vd[j];
-        const int fits = tau4 - std::min(4 * d, tau4 * 3 / 2);
-        // A word no closer to the word below than to those beside it: smooth data of another
-        // width, or no picture; it counts for nothing.
-        const bool noDip = d > 0 && fits > 0 && d >= std::min(left[j], right[j]);
-        score[j] = static_cast<std::int16_t>(noDip ? 0 : fits);
+    {
+        // Without branches, so that the loop runs on whole vectors.
+        const std::uint8_t *below = vd.data(), *l = left.data(), *r = right.data();
+        std::int16_t* out = score.data();
+        const int cap = tau4 * 3 / 2;
+        for (std::size_t j = 0; j < n; ++j) {
+            const int d = below[j];
+            const int fits = tau4 - std::min(4 * d, cap);
+            // A word no closer to the word below than to those beside it: smooth data of
+            // another width, or no picture; it counts for nothing.
+            const bool noDip = (d > 0) & (fits > 0) & (d >= std::min(l[j], r[j]));
+            out[j] = static_cast<std::int16_t>(noDip ? 0 : fits);
+        }
     }
-    for (std::size_t j = 0; j < n; ++j) misfits[j + 1] = misfits[j] + (4 * vd[j] > tau4);
-    for (std::size_t j = 0; j < n; ++j) sum[j + 1] = sum[j] + score[j];
+    {
+        const std::uint8_t* below = vd.data();
+        const std::int16_t* scored = score.data();
+        std::uint32_t* m = misfits.data();
+        std::int32_t* total = sum.data();
+        for (std::size_t j = 0; j < n; ++j) {
+            m[j + 1] = m[j] + (4 * below[j] > tau4);
+            total[j + 1] = total[j] + scored[j];
+        }
+    }
     const std::size_t minPairs = (static_cast<std::size_t>(std::max(2, minHeight)) - 1) * w;
 
     // The stretches that score best, in one pass: a stretch ends where its running score
@@ -444,8 +543,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         auto emit = [&] {
             if (best > 0 && bestEnd - start + w >= minPairs) found.push_back({start, bestEnd});
         };
+        const std::int16_t* scored = score.data();
         for (std::size_t j = 0; j < n; ++j) {
-            run += score[j];
+            run += scored[j];
             if (run > best) {
                 best = run;
                 bestEnd = j + 1;
@@ -1041,6 +1141,10 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });
     return found;
+}
+
+void releaseScratch() {
+    scratch = {};
 }
 
 std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight) {

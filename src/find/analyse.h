@@ -51,6 +51,10 @@ struct Found {
 // Every picture in the stretch, in order. `raw` holds the words with bit 15.
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight);
 
+// Hands back the memory the calling thread's analyses kept for the next one (some 14 bytes a
+// word of the longest stretch).
+void releaseScratch();
+
 // The pictures of one known width in the stretch, in order, and the rows that fit there in
 // data of another kind.
 std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight);

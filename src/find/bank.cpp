@@ -1,11 +1,16 @@
 #include "bank.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 
 #include "find/screen.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pixvue::find {
 namespace {
@@ -272,10 +277,32 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
             return w >= least && w <= kMaxSide && h >= 1 && h <= kMaxSide &&
                    (x < 2 || number(bytes, x - 2, big) != w);
         };
+        // Every header, to `found(x, w, h)`: sixteen places at a time are first told apart by
+        // their high bytes, as most bytes of any data are over 4.
+        auto forEachHeader = [&](auto found) {
+            std::size_t x = 0;
+            unsigned w = 0, h = 0;
+#if defined(__SSE2__)
+            const std::byte* p = bytes.data() + high;
+            const __m128i four = _mm_set1_epi8(4), zero = _mm_setzero_si128();
+            for (; x + 20 <= n; x += 16) {
+                auto small = [&](const std::byte* at) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                    return _mm_cmpeq_epi8(_mm_subs_epu8(v, four), zero);
+                };
+                auto mask = static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_and_si128(small(p + x), small(p + x + 2))));
+                for (; mask != 0; mask &= mask - 1) {
+                    const std::size_t at = x + static_cast<std::size_t>(std::countr_zero(mask));
+                    if (headerAt(at, w, h)) found(at, w, h);
+                }
+            }
+#endif
+            for (; x + 4 <= n; ++x)
+                if (headerAt(x, w, h)) found(x, w, h);
+        };
         std::vector<std::size_t> count(kMaxSide + 1, 0);
-        unsigned w = 0, h = 0;
-        for (std::size_t x = 0; x + 4 <= n; ++x)
-            if (headerAt(x, w, h)) ++count[w];
+        forEachHeader([&](std::size_t, unsigned w, unsigned) { ++count[w]; });
         // Headers of a width closer together than its smallest picture would be, with its
         // header, are no bank's: data full of that number (small numbers of a table, say).
         // Left out, they cannot make the search slow or large either.
@@ -283,8 +310,9 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
             if (count[v] * (2 * v + 4) > n) count[v] = 0;
         std::vector<Header> at;
         at.reserve(std::accumulate(count.begin(), count.end(), std::size_t{0}));
-        for (std::size_t x = 0; x + 4 <= n; ++x)
-            if (headerAt(x, w, h) && count[w] > 0) at.push_back({x, w, h});
+        forEachHeader([&](std::size_t x, unsigned w, unsigned h) {
+            if (count[w] > 0) at.push_back({x, w, h});
+        });
         const auto widths = static_cast<std::size_t>(
             std::count_if(count.begin(), count.end(), [](std::size_t c) { return c >= 2; }));
         auto index = [&](std::size_t y, unsigned w) {
