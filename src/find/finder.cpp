@@ -23,8 +23,8 @@ constexpr std::size_t kBlockBytes = 4 << 20;
 constexpr std::uint64_t kPieceWords = 1280 * 1024;
 constexpr std::uint64_t kPieceStep = kPieceWords - 1024 * 1024;
 constexpr std::uint64_t kPieceOverlapWords = 32 * 1024;
-// Stretches longer than this are analysed one at a time (tens of MiB each).
-constexpr std::uint64_t kLongStretchWords = 256 * 1024;
+// Stretches longer than this are analysed one at a time (some 23 bytes a word each).
+constexpr std::uint64_t kLongStretchWords = 640 * 1024;
 
 class Source {
   public:
@@ -424,9 +424,12 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
 // one loosely (a photograph or a drawing packed right after it): a block of rows there whose
 // words fit far better at another width is cut off, and the next block looked at, while they
 // do.
-std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all) {
-    std::vector<std::byte> bytes;
-    for (Candidate& c : all) {
+std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all,
+                                       int threads) {
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        std::vector<std::byte>& bytes = buffers[worker];
         const auto w = static_cast<std::size_t>(c.width);
         const int blockRows = std::max(8, static_cast<int>((511 + w) / w));
         int other = 0;  // the width the last block cut off fits
@@ -477,7 +480,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             const std::uint64_t from = endOf(c);
             for (int r = 0; r < blockRows && fitsHere(from, r); ++r) ++c.height;
         }
-    }
+    });
     return all;
 }
 
@@ -485,12 +488,13 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
 // column of every row. Where, over a candidate's rows, one column stands out far above all
 // others but is not the last, the rows start after it: the start was taken from words that
 // fit the row below by chance, or a first row unlike the rest.
-std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all) {
-    for (Candidate& c : all) {
+std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all, int threads) {
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
+        Candidate& c = all[i];
         const auto w = static_cast<std::size_t>(c.width);
-        if (w < 16 || c.height < 8) continue;
+        if (w < 16 || c.height < 8) return;
         const std::vector<double> column = seamColumns(source, c.address, c.width, c.height);
-        if (column.empty()) continue;
+        if (column.empty()) return;
         const auto top = static_cast<std::size_t>(std::max_element(column.begin(), column.end()) -
                                                   column.begin());
         double second = 0;
@@ -500,14 +504,14 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
         std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
                          sorted.end());
         const double typical = std::max(1.0, sorted[w / 2]);
-        if (top + 1 == w || column[top] < 3 * typical || column[top] < 3 * second) continue;
+        if (top + 1 == w || column[top] < 3 * typical || column[top] < 3 * second) return;
         auto shift = static_cast<std::ptrdiff_t>(top + 1);
         if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
         const auto moved = static_cast<std::int64_t>(c.address) + 2 * shift;
         if (moved < 0 || static_cast<std::uint64_t>(moved) + (endOf(c) - c.address) > source.size())
-            continue;
+            return;
         c.address = static_cast<std::uint64_t>(moved);
-    }
+    });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;
 }
@@ -553,10 +557,9 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 // width its headers give.
 std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate> all,
                                      const std::vector<std::vector<Candidate>>& banks,
-                                     const FindOptions& o) {
+                                     const FindOptions& o, int threads) {
     const std::uint64_t size = source.size();
     std::vector<Candidate> banked;
-    std::vector<std::byte> bytes;
     auto overlap = [](const Candidate& a, const Candidate& b) {
         const std::uint64_t lo = std::max(a.address, b.address);
         const std::uint64_t hi = std::min(endOf(a), endOf(b));
@@ -582,34 +585,67 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
                              [&](const Candidate& k) { return k.address == b.address; }))
                 banked.push_back(b);
     };
-    for (const Candidate& c : all) {
+    // The banks around every candidate are looked for on every core first, then taken in
+    // file order.
+    struct Around {
+        std::uint64_t from = 0;
+        std::vector<Bank> banks;
+    };
+    std::vector<Around> around(all.size());
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    auto lookAround = [&](auto margin, auto look) {
+        parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+            const Candidate& c = all[i];
+            around[i].banks.clear();
+            const std::uint64_t m = margin(c);
+            if (m == 0) return;
+            const std::uint64_t from = c.address > m ? c.address - m : 0;
+            const std::uint64_t to = std::min(size, endOf(c) + m);
+            std::vector<std::byte>& bytes = buffers[worker];
+            bytes.resize(static_cast<std::size_t>(to - from));
+            bytes.resize(source.readAt(from, bytes));
+            around[i] = {from, look(c, std::span<const std::byte>(bytes))};
+        });
+        buffers.assign(buffers.size(), {});
+    };
+    lookAround(
+        [](const Candidate& c) {
+            const std::uint64_t span = endOf(c) - c.address;
+            return std::min<std::uint64_t>(4 << 20, 8 * span + (64 << 10));
+        },
+        [](const Candidate& c, std::span<const std::byte> bytes) {
+            std::vector<Bank> found;
+            for (auto& chain : banksAfterHeaders(bytes, c.width))
+                found.push_back({c.width, std::move(chain)});
+            return found;
+        });
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Candidate& c = all[i];
         if (std::any_of(banked.begin(), banked.end(), [&](const Candidate& b) {
                 return b.width == c.width && overlap(b, c) > 0;
             }))
             continue;
-        const std::uint64_t span = endOf(c) - c.address;
-        const std::uint64_t margin = std::min<std::uint64_t>(4 << 20, 8 * span + (64 << 10));
-        const std::uint64_t from = c.address > margin ? c.address - margin : 0;
-        const std::uint64_t to = std::min(size, endOf(c) + margin);
-        bytes.resize(static_cast<std::size_t>(to - from));
-        bytes.resize(source.readAt(from, bytes));
-        for (const auto& chain : banksAfterHeaders(bytes, c.width)) take(c, from, c.width, chain);
+        for (const Bank& found : around[i].banks)
+            take(c, around[i].from, found.width, found.pictures);
     }
     // A candidate of another width over the pictures of a bank: its headers tell the width.
-    for (const Candidate& c : all) {
+    // Only small pictures, whose rows fit loosely at their width: a bank is of sprites and
+    // icons, and a picture taken at a wrong width fits less well.
+    lookAround(
+        [](const Candidate& c) {
+            const std::uint64_t span = endOf(c) - c.address;
+            return span > (256u << 10) || c.confidence >= 0.95 ? 0 : span;
+        },
+        [&](const Candidate&, std::span<const std::byte> bytes) {
+            return banksOfAnyWidth(bytes, o.minWidth);
+        });
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Candidate& c = all[i];
         if (std::any_of(banked.begin(), banked.end(),
                         [&](const Candidate& b) { return overlap(b, c) > 0; }))
             continue;
-        // Only small pictures, whose rows fit loosely at their width: a bank is of sprites and
-        // icons, and a picture taken at a wrong width fits less well.
-        if (endOf(c) - c.address > (256u << 10) || c.confidence >= 0.95) continue;
-        const std::uint64_t margin = endOf(c) - c.address;
-        const std::uint64_t from = c.address > margin ? c.address - margin : 0;
-        const std::uint64_t to = std::min(size, endOf(c) + margin);
-        bytes.resize(static_cast<std::size_t>(to - from));
-        bytes.resize(source.readAt(from, bytes));
-        for (const Bank& found : banksOfAnyWidth(bytes, o.minWidth))
-            take(c, from, found.width, found.pictures);
+        for (const Bank& found : around[i].banks)
+            take(c, around[i].from, found.width, found.pictures);
     }
     // Banks whose headers chained where nothing was found by its rows. Three pictures at
     // least: within a picture, a colour may recur where its rows repeat a pattern, as two
@@ -768,15 +804,19 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
             builders[p].finish(size > static_cast<std::uint64_t>(p) ? (size - p) / 2 : 0);
         analyseClosed();
     }
+    // What the analysis kept for the next stretch makes room for the passes below.
+    releaseScratch();
+    bytes = {};
+    words = {};
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
-    result.candidates = trimForeignEnds(source, std::move(result.candidates));
-    result.candidates = settleSeams(source, std::move(result.candidates));
+    result.candidates = trimForeignEnds(source, std::move(result.candidates), threads);
+    result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
-    result.candidates = followHeaders(source, std::move(result.candidates), banks, o);
+    result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     return result;
 }

@@ -559,12 +559,24 @@ TEST(Finder, NothingInDataOfOtherKinds) {
         EXPECT_TRUE(find(concat({randomBytes(at, 12), rgb565Picture(300, 200)})).empty()) << at;
 }
 
+// Pictures, and a bank whose headers place its sprites (looked for around each picture on
+// every core, then taken in file order).
 TEST(Finder, SameCandidatesWhateverTheThreads) {
-    const Bytes file =
-        concat({randomBytes(9000, 3), syntheticPicture(200, 120, 4), randomBytes(3001, 4),
-                syntheticPicture(45, 60, 5, Bit15::Random), randomBytes(5000, 6)});
-    EXPECT_EQ(find(file, 1), find(file, 2));
-    EXPECT_EQ(find(file, 1), find(file, 5));
+    Bytes bank;
+    for (int k = 0; k < 4; ++k) {
+        for (int v : {40, 30 + k}) bank.insert(bank.end(), {static_cast<std::uint8_t>(v), 0});
+        const Bytes sprite = spriteOnBackground(40, 30 + k, 40u + static_cast<unsigned>(k));
+        bank.insert(bank.end(), sprite.begin(), sprite.end());
+    }
+    const Bytes file = concat({randomBytes(9000, 3), syntheticPicture(200, 120, 4),
+                               randomBytes(3001, 4), syntheticPicture(45, 60, 5, Bit15::Random),
+                               randomBytes(5000, 6), bank, randomBytes(4000, 7)});
+    const auto found = find(file, 1);
+    EXPECT_GE(
+        std::count_if(found.begin(), found.end(), [](const Candidate& c) { return c.width == 40; }),
+        4);
+    EXPECT_EQ(found, find(file, 2));
+    EXPECT_EQ(found, find(file, 5));
 }
 
 // A picture of more words than the finder analyses at once: found on its grid from its first
