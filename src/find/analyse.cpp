@@ -627,7 +627,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
         return true;
     };
     // Rows of one value, more of them than the rows on either side, are filler (zeros, erased
-    // flash) between two pictures, not part of one.
+    // flash) between two pictures, not part of one. So are 16 KB of one value and far more
+    // rows than a picture on one side of them (padding after a sprite, before other data that
+    // fits this width loosely).
     {
         auto flat = [&](std::size_t t) { return flatRow(static_cast<std::ptrdiff_t>(t)); };
         std::vector<Span> parted;
@@ -642,7 +644,9 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 while (e + w <= sp.b && flat(e)) e += w;
                 const std::size_t band = (e - t) / w, before = (t - begin) / w,
                                   after = (sp.b - e) / w;
-                if (band >= 8 && band > before && band > after) {
+                const std::size_t fewer = std::min(before, after);
+                if (band >= 8 && ((band > before && band > after) ||
+                                  (fewer >= 8 && band > 4 * fewer && band * w >= 8192))) {
                     if (t > begin) parted.push_back({begin, t});
                     begin = e;
                 }

@@ -99,9 +99,10 @@ TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
     EXPECT_LT(regions[0].end, 60 * kCellWords);
 }
 
-// A picture between margins of magenta background, a quarter of the width each, and `rows`
-// rows of it above and below.
-Bytes spriteOnBackground(int width, int height, std::uint32_t seed, int rows = 0) {
+// A picture between margins of background (magenta unless told), a quarter of the width each,
+// and `rows` rows of it above and below.
+Bytes spriteOnBackground(int width, int height, std::uint32_t seed, int rows = 0,
+                         std::uint16_t background = 0x7C1F) {
     const Bytes inner = syntheticPicture(width / 2, height - 2 * rows, seed);
     Bytes out;
     for (int y = 0; y < height; ++y)
@@ -109,8 +110,8 @@ Bytes spriteOnBackground(int width, int height, std::uint32_t seed, int rows = 0
             const int ix = x - width / 4, iy = y - rows;
             const bool in = ix >= 0 && ix < width / 2 && iy >= 0 && iy < height - 2 * rows;
             const std::size_t at = 2 * static_cast<std::size_t>(iy * (width / 2) + ix);
-            out.push_back(in ? inner[at] : 0x1F);
-            out.push_back(in ? inner[at + 1] : 0x7C);
+            out.push_back(in ? inner[at] : static_cast<std::uint8_t>(background));
+            out.push_back(in ? inner[at + 1] : static_cast<std::uint8_t>(background >> 8));
         }
     return out;
 }
@@ -443,6 +444,14 @@ TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
                 syntheticPicture(48, 40, 9), randomBytes(3000, 4)});
     for (const Candidate& f : find(file))
         EXPECT_TRUE(endOf(f) <= 2001 + 12 * 2 * 14 || f.address >= 2001 + 12 * 2 * 206)
+            << f.address << " " << f.width << "x" << f.height;
+    // Padding far longer than the picture before it, though followed by more rows of nearly
+    // nothing (a sprite on a wide background of black with bit 15 set).
+    const Bytes padded =
+        concat({randomBytes(2001, 3), syntheticPicture(18, 60, 8), Bytes(18 * 2 * 500, 0),
+                spriteOnBackground(600, 40, 9, 16, 0x8000), randomBytes(3000, 4)});
+    for (const Candidate& f : find(padded))
+        EXPECT_TRUE(endOf(f) <= 2001 + 18 * 2 * 64 || f.address >= 2001 + 18 * 2 * 556)
             << f.address << " " << f.width << "x" << f.height;
     // Fewer rows of zeros than a quarter of the picture, met along a row unlike them.
     const Bytes few = concat({randomBytes(2001, 3), syntheticPicture(55, 55, 8),
