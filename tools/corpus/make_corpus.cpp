@@ -700,8 +700,11 @@ class CorpusFile {
   public:
     CorpusFile(QString name, std::vector<Segment>& truth) : name_(std::move(name)), truth_(truth) {}
 
+    // Filler draws on numbers of its own: how many it takes depends on the files this machine
+    // holds, and the pictures and their places must not.
     void filler(Filler& make, const QString& kind, qsizetype length, Rng& rng) {
-        auto [bytes, source] = make.make(kind, length, rng);
+        Rng own(rng.next());
+        auto [bytes, source] = make.make(kind, length, own);
         add("filler", kind, bytes, source);
     }
     void picture(const Made& made, const QString& bit15, const QString& group, int groupId,
