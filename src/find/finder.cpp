@@ -191,28 +191,50 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         }
         return below < 0.9 * beside;
     };
-    // Off each other's grid, one part's rows wrap more sharply on the other's grid than on
-    // their own: that grid is the picture's. The shorter part (started or ended at a band across
-    // the picture, where its grid is least clear) is asked first.
-    auto wrapsOn = [&](const Candidate& part, const Candidate& other) {
+    // How sharply a part's rows wrap on its own grid and on the other's, against its typical
+    // column.
+    struct Seams {
+        double own = 0, theirs = 0, typical = 0;
+        // Rows that wrap clearly: the part's own grid is the picture's.
+        bool clear() const { return typical >= 1 && own >= 6 * typical + 1; }
+        // Neither grid shows (a sprite on one background, whose rows meet the next on it).
+        bool vague() const { return own <= 4 * typical + 1 && theirs <= 4 * typical + 1; }
+    };
+    auto seams = [&](const Candidate& part, const Candidate& other) {
+        std::vector<double> column = seamColumns(source, part.address, part.width, part.height);
+        Seams out;
+        if (column.empty()) return out;
         const auto w = static_cast<std::uint64_t>(part.width);
-        const std::vector<double> column =
-            seamColumns(source, part.address, part.width, part.height);
-        if (column.empty()) return false;
         const std::uint64_t lo = std::min(part.address, other.address);
         const std::uint64_t phase = (std::max(part.address, other.address) - lo) / 2 % w;
-        // The column of the part's rows where the other's rows wrap.
         const std::uint64_t shift = part.address < other.address ? phase : w - phase;
-        const std::size_t theirs = static_cast<std::size_t>((shift + w - 1) % w);
-        return column[theirs] > 2 * column[w - 1] + 1;
+        out.own = column[w - 1];
+        out.theirs = column[(shift + w - 1) % w];
+        std::nth_element(column.begin(), column.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                         column.end());
+        out.typical = column[w / 2];
+        return out;
     };
-    // The part whose grid both share, or null.
+    // The part whose grid both share, or null. Off each other's grid, one part's rows wrap more
+    // sharply on the other's grid than on their own: that grid is the picture's. The shorter
+    // part (started or ended at a band across the picture, where its grid is least clear) is
+    // asked first. Where a part shows nothing either way, the other's grid if its rows wrap
+    // clearly, or the earlier one's (whose first row follows other data) if neither shows;
+    // unless they lie a header apart.
     auto sharedGrid = [&](const Candidate& p, const Candidate& c) -> const Candidate* {
         if (c.width < 8) return nullptr;
-        const Candidate& shorter = c.height > p.height ? p : c;
-        const Candidate& taller = c.height > p.height ? c : p;
-        if (wrapsOn(shorter, taller)) return &taller;
-        if (wrapsOn(taller, shorter)) return &shorter;
+        // Parts a header's length apart: pictures of a bank, which its headers place.
+        const bool bankLike = c.address >= endOf(p) && c.address - endOf(p) <= 16;
+        const Seams ofP = seams(p, c), ofC = seams(c, p);
+        const bool pShorter = c.height > p.height;
+        const Seams& shorter = pShorter ? ofP : ofC;
+        const Seams& taller = pShorter ? ofC : ofP;
+        auto wraps = [](const Seams& x) { return x.theirs > 2 * x.own + 1; };
+        if (wraps(shorter)) return pShorter ? &c : &p;
+        if (wraps(taller)) return pShorter ? &p : &c;
+        if (bankLike) return nullptr;
+        if (ofC.vague() && (ofP.vague() || ofP.clear())) return &p;
+        if (ofP.vague() && ofC.clear()) return &c;
         return nullptr;
     };
     std::vector<Candidate> joined;
@@ -229,14 +251,17 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
             const bool offGridNear = !onGrid && c.address + row > endOf(p) &&
                                      c.address > p.address && (c.address - p.address) % 2 == 0 &&
                                      c.address + row - endOf(p) <= near / 2 + row;
+            // On one grid, parts that overlap are rows of one picture.
             if (p.width == c.width &&
-                ((onGrid && c.address >= endOf(p) &&
+                ((onGrid && c.address > p.address && c.address < endOf(p)) ||
+                 (onGrid && c.address >= endOf(p) &&
                   (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
                    rowsBetween(endOf(p), c.address, c.width))) ||
                  (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
                 const std::uint64_t from =
                     grid == &c ? p.address + (c.address - p.address) % row : p.address;
-                const auto rows = static_cast<int>((endOf(c) - from + row / 2) / row);
+                const auto rows =
+                    static_cast<int>((std::max(endOf(c), endOf(p)) - from + row / 2) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =
                         (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);

@@ -390,6 +390,32 @@ TEST(Finder, ABandAcrossAPictureKeepsItWhole) {
     }
 }
 
+// A sheet of frames of a coarse texture between rows of background: the finder parts it where
+// the frames meet, some parts off the grid, whose rows show no clear seam where they wrap.
+// They are joined on the grid of the first.
+TEST(Finder, FramesOfASheetAreOnePicture) {
+    for (const int width : {48, 64, 96}) {
+        Bytes sheet;
+        for (int k = 0; k < 6; ++k) {
+            const Bytes columns = randomBytes(width, 12),
+                        grain = randomBytes(width * 17, 13u + static_cast<unsigned>(k));
+            for (int i = 0; i < width * 17; ++i) {
+                const unsigned level = 4u + columns[static_cast<std::size_t>(i % width)] % 14u +
+                                       grain[static_cast<std::size_t>(i)] % 9u;
+                const auto word = static_cast<std::uint16_t>(level | level << 5 | 3u << 10);
+                sheet.insert(sheet.end(), {static_cast<std::uint8_t>(word),
+                                           static_cast<std::uint8_t>(word >> 8)});
+            }
+            for (int i = 0; i < 4 * width; ++i) sheet.insert(sheet.end(), {0x1F, 0x7C});
+        }
+        const auto found = find(concat({randomBytes(3001, 9), sheet, randomBytes(3000, 10)}));
+        int covering = 0;
+        for (const Candidate& f : found)
+            covering += f.width == width && f.address == 3001 && f.height >= 6 * 21 * 9 / 10;
+        EXPECT_EQ(covering, 1) << width << " wide, " << found.size() << " found";
+    }
+}
+
 // An icon of another width right after a picture fits the picture's width where its
 // background is: the picture still ends at its last row.
 TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
