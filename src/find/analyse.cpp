@@ -777,7 +777,15 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 const bool margin = before == 0 && inside == 0 &&
                                     c.distance(lo + static_cast<std::size_t>(p - look),
                                                lo + static_cast<std::size_t>(s)) == 0;
-                if ((before > 2 * inside + 2 && inside <= 2 * picture + 2) || margin) {
+                // Or where those words fit the row below them, and the words before them do not.
+                auto fitting = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                    std::ptrdiff_t fit = 0;
+                    for (std::ptrdiff_t t = a; t < b; ++t)
+                        fit += 4 * vd[static_cast<std::size_t>(t)] <= tau4;
+                    return static_cast<double>(fit) / static_cast<double>(b - a);
+                };
+                const bool rowStart = fitting(p, s) >= 2.0 / 3 && fitting(p - look, p) < 0.5;
+                if ((before > 2 * inside + 2 && inside <= 2 * picture + 2) || margin || rowStart) {
                     s = p;
                     count = static_cast<std::size_t>((e - s) / W + 1);
                 }
