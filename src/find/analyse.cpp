@@ -390,6 +390,33 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         if (sixBitSteps >= 8 && sixBitSteps > 4 * fiveBitSteps)
             return "16-bit colour of another layout";
     }
+    // Or where green stays on one side of its middle: red's lowest bit, where only red changes,
+    // is the highest bit of six of green, and stays put, while green's and blue's lowest bits
+    // change as often as in any colour.
+    {
+        std::array<int, 3> changes{}, odd{};
+        std::array<std::array<bool, 32 * 32>, 3> seen{};
+        const std::size_t step = std::max<std::size_t>(1, n / 65536);
+        for (std::size_t i = 0; i + 1 < n; i += step) {
+            const unsigned a = raw[i], b = raw[i + 1];
+            const std::array<unsigned, 3> x{a >> 10 & 31, a >> 5 & 31, a & 31},
+                y{b >> 10 & 31, b >> 5 & 31, b & 31};
+            auto steady = [&](int k) { return (x[k] > y[k] ? x[k] - y[k] : y[k] - x[k]) <= 2; };
+            for (int k = 0; k < 3; ++k) {
+                if (x[k] == y[k] || !steady((k + 1) % 3) || !steady((k + 2) % 3)) continue;
+                ++changes[k];
+                odd[k] += static_cast<int>((x[k] ^ y[k]) & 1);
+                seen[k][std::min(x[k], y[k]) * 32 + std::max(x[k], y[k])] = true;
+            }
+        }
+        auto share = [&](int k) {
+            const auto pairs = std::count(seen[k].begin(), seen[k].end(), true);
+            return changes[k] >= 16 && pairs >= 4 ? static_cast<double>(odd[k]) / changes[k] : -1.0;
+        };
+        const double red = share(0);
+        if (red >= 0 && red <= 0.05 && std::max(share(1), share(2)) >= 0.3)
+            return "16-bit colour of another layout";
+    }
     if (counted >= 64 && mirrored * 4 >= counted) return "indexed pixels";
     return nullptr;
 }

@@ -173,7 +173,21 @@ TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
             stereo.push_back(tone[i]);
             stereo.push_back(static_cast<std::uint8_t>(tone[i + 1] ^ (channel ? 0x40 : 0)));
         }
-    for (const Bytes* data : std::array<const Bytes*, 2>{&rgb32, &stereo}) {
+    // 16-bit colour with six bits of green, all below its middle, and blue changing most: read
+    // as 15-bit words about as smooth, but red's lowest bit (green's highest) never changes.
+    Bytes rgb565;
+    {
+        const Bytes noise = randomBytes(2 * 4096, 7);
+        for (int i = 0; i < 4096; ++i) {
+            const auto at = 2 * static_cast<std::size_t>(i);
+            const int r = 2 + i % 64 / 8 + noise[at] % 2, g = 6 + i / 512;
+            const int b = 10 + noise[at + 1] % 5;
+            const int v = r << 11 | g << 5 | b;
+            rgb565.insert(rgb565.end(),
+                          {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+        }
+    }
+    for (const Bytes* data : std::array<const Bytes*, 3>{&rgb32, &stereo, &rgb565}) {
         const auto words = wordsOf(*data);
         std::vector<std::uint16_t> masked(words);
         for (auto& w : masked) w &= 0x7FFF;
