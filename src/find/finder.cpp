@@ -718,6 +718,9 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;
         c.confidence = std::clamp(0.5 + (c.confidence - middle) * 0.5 / (1 - middle), 0.0, 1.0);
         if (c.confidence < 0.75 && indexedLooking(c)) c.confidence = 0;
+        // Rows under 16 words fit by chance in a program's tables and in sound far more often
+        // than a picture that narrow fits so loosely: only a clearer fit counts.
+        if (c.width < 16 && c.confidence < 0.7) c.confidence = 0;
     }
     std::erase_if(all, [&](const Candidate& c) { return c.confidence < minConfidence; });
     return all;
