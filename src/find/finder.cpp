@@ -279,6 +279,18 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
 std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, int minHeight) {
+    // Whether the first `rows` rows of a candidate, looked at alone, are a picture of its width
+    // from its first row to about its last.
+    auto pictureOnItsOwn = [&](const Candidate& c, int rows) {
+        std::vector<std::byte> bytes(2 * static_cast<std::size_t>(c.width) *
+                                     static_cast<std::size_t>(rows));
+        if (rows < 8 || source.readAt(c.address, bytes) != bytes.size()) return false;
+        const auto found = analyseAtWidth(wordsFrom(bytes), c.width, 8);
+        return std::any_of(found.begin(), found.end(), [&](const Found& f) {
+            return !f.other && f.confidence >= 0.5 && f.first < static_cast<std::size_t>(c.width) &&
+                   f.rows * 10 >= rows * 9;
+        });
+    };
     // The same picture read from the other byte is about as regular, but rougher: of two
     // readings of one stretch at one width, the smoother is the picture.
     std::sort(all.begin(), all.end(), [](const Ranked& a, const Ranked& b) {
@@ -349,11 +361,13 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
             const std::uint64_t hi = std::min(endOf(c), endOf(k));
             if (hi <= lo) continue;
             // A picture whose last rows run on into a better one ends where that one begins,
-            // if most of it is left.
+            // if most of it is left, or if the rows left are a picture on their own (a photograph
+            // whose rows ran on over the flat colours of a drawing after it).
             const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
             if (k.address > c.address && endOf(k) >= endOf(c)) {
                 const auto rows = static_cast<int>((k.address - c.address) / row);
-                if (rows * 3 >= c.height * 2 && rows >= std::max(2, minHeight)) {
+                if (rows >= std::max(2, minHeight) &&
+                    (rows * 3 >= c.height * 2 || pictureOnItsOwn(c, rows))) {
                     c.height = rows;
                     continue;
                 }
