@@ -806,10 +806,12 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                                                lo + static_cast<std::size_t>(s)) == 0;
                 // Or where those words fit the row below them, and the words before them do not.
                 auto fitting = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                    b = std::min(b, static_cast<std::ptrdiff_t>(n));
                     std::ptrdiff_t fit = 0;
                     for (std::ptrdiff_t t = a; t < b; ++t)
                         fit += 4 * vd[static_cast<std::size_t>(t)] <= tau4;
-                    return static_cast<double>(fit) / static_cast<double>(b - a);
+                    return static_cast<double>(fit) /
+                           static_cast<double>(std::max<std::ptrdiff_t>(1, b - a));
                 };
                 const bool rowStart = fitting(p, s) >= 2.0 / 3 && fitting(p - look, p) < 0.5;
                 if ((before > 2 * inside + 2 && inside <= 2 * picture + 2) || margin || rowStart) {
