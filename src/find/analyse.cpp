@@ -314,7 +314,7 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     // words on, not at the next word.
     if (std::min({lag[2], lag[3], lag[4]}) < 0.7 * lag[1]) return "interleaved data";
 
-    int carries = 0, jumps = 0, mirrored = 0, counted = 0;
+    int carries = 0, jumps = 0, mirrored = 0, counted = 0, redSteps = 0, pairs = 0;
     double smooth555 = 0, smooth565 = 0;
     for (std::size_t at : runs) {
         for (std::size_t i = at; i < at + kRun; ++i) {
@@ -333,6 +333,8 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
             const int b5 = std::abs((a & 31) - (b & 31));
             smooth565 += r5 + g6 / 2.0 + b5;
             smooth555 += d;
+            redSteps += (a >> 10 & 31) != (b >> 10 & 31);
+            ++pairs;
             // Bytes of 8-bit or 4-bit indexed pixels: in flat areas both bytes of a word agree.
             if ((a & 0x7FFF) != 0 && (a & 0x7FFF) != 0x7FFF) {
                 ++counted;
@@ -373,7 +375,10 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     }
     if (straightJumps >= 16 && jumps >= 16 && carries * 10 >= jumps * 3)
         return "sampled wave, a byte over";
-    if (smooth565 < 0.7 * smooth555) return "16-bit colour of another layout";
+    // Only where red changes: in a picture of greens and blues alone, six bits of green, weighed
+    // at half, make any reading look twice as smooth.
+    if (smooth565 < 0.7 * smooth555 && redSteps * 20 >= pairs)
+        return "16-bit colour of another layout";
     // The same in smooth pictures, where it shows only at a few edges of green: six bits of
     // green stepping over their middle read as five bits of green jumping end to end, and
     // five bits of green and a bit of blue stepping read as six bits of green jumping halfway.
