@@ -260,8 +260,10 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
                  (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
                 const std::uint64_t from =
                     grid == &c ? p.address + (c.address - p.address) % row : p.address;
+                // To the nearest row, but within the data.
+                const std::uint64_t end = std::max(endOf(c), endOf(p));
                 const auto rows =
-                    static_cast<int>((std::max(endOf(c), endOf(p)) - from + row / 2) / row);
+                    static_cast<int>(std::min(end - from + row / 2, source.size() - from) / row);
                 if (rows <= kMaxSide) {
                     p.confidence =
                         (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
