@@ -315,12 +315,20 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         });
         const auto widths = static_cast<std::size_t>(
             std::count_if(count.begin(), count.end(), [](std::size_t c) { return c >= 2; }));
+        // Which bytes a header starts at, a bit each, with the headers before each 64 counted:
+        // a header's index from its place at once, however many there are.
+        std::vector<std::uint64_t> starts((n + 63) / 64, 0);
+        for (const Header& hd : at) starts[hd.at / 64] |= std::uint64_t{1} << (hd.at % 64);
+        std::vector<std::uint32_t> before(starts.size(), 0);
+        for (std::size_t k = 1; k < starts.size(); ++k)
+            before[k] = before[k - 1] + static_cast<std::uint32_t>(std::popcount(starts[k - 1]));
         auto index = [&](std::size_t y, unsigned w) {
             if (y + 4 > n || number(bytes, y, big) != w) return std::ptrdiff_t{-1};
-            const auto it = std::lower_bound(
-                at.begin(), at.end(), y, [](const Header& a, std::size_t v) { return a.at < v; });
-            return it != at.end() && it->at == y && it->width == w ? it - at.begin()
-                                                                   : std::ptrdiff_t{-1};
+            const std::uint64_t bit = std::uint64_t{1} << (y % 64);
+            if ((starts[y / 64] & bit) == 0) return std::ptrdiff_t{-1};
+            const auto i = static_cast<std::size_t>(before[y / 64]) +
+                           static_cast<std::size_t>(std::popcount(starts[y / 64] & (bit - 1)));
+            return at[i].width == w ? static_cast<std::ptrdiff_t>(i) : std::ptrdiff_t{-1};
         };
         // For each header length: the header each one leads to, and whether one leads to it
         // (marked with the length, so the marks need no clearing).

@@ -94,8 +94,11 @@ struct Analysed {
     std::vector<std::vector<Candidate>> banks;
 };
 
+// `alongside`: the bank search runs on a thread of its own beside the search by rows, for a
+// long stretch that has the cores to itself.
 Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
-                 std::vector<std::byte>& bytes, std::vector<std::uint16_t>& words) {
+                 std::vector<std::byte>& bytes, std::vector<std::uint16_t>& words,
+                 bool alongside = false) {
     const std::uint64_t offset = static_cast<std::uint64_t>(s.parity) + 2 * s.begin;
     bytes.resize(static_cast<std::size_t>(2 * (s.end - s.begin)));
     const std::size_t got = source.readAt(offset, bytes);
@@ -103,13 +106,20 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
     // A bank of small sprites may fit rows too loosely to be found by them, while its headers
     // chain plainly.
     const std::span<const std::byte> read(bytes.data(), got);
-    for (const Bank& bank : banksOfAnyWidth(read, o.minWidth)) {
-        if (!rowsFit(read, bank.pictures, bank.width)) continue;
-        auto& listed = out.banks.emplace_back();
-        for (const BankPicture& p : bank.pictures)
-            listed.push_back(
-                {offset + p.address, bank.width, p.height, 0.9, "after a header giving its size"});
-    }
+    auto findBanks = [&] {
+        for (const Bank& bank : banksOfAnyWidth(read, o.minWidth)) {
+            if (!rowsFit(read, bank.pictures, bank.width)) continue;
+            auto& listed = out.banks.emplace_back();
+            for (const BankPicture& p : bank.pictures)
+                listed.push_back({offset + p.address, bank.width, p.height, 0.9,
+                                  "after a header giving its size"});
+        }
+    };
+    std::thread banks;
+    if (alongside)
+        banks = std::thread(findBanks);
+    else
+        findBanks();
     words.resize(got / 2);
     for (std::size_t i = 0; i < words.size(); ++i)
         words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
@@ -119,6 +129,7 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
         out.ranked.push_back(
             {{offset + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
     }
+    if (banks.joinable()) banks.join();
     return out;
 }
 
@@ -768,7 +779,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
         Analysed out;
         for (std::uint64_t b = region.begin;;) {
             const std::uint64_t e = std::min(region.end, b + kPieceWords);
-            Analysed a = analyse(source, {region.parity, b, e}, o, bytes[0], words[0]);
+            Analysed a = analyse(source, {region.parity, b, e}, o, bytes[0], words[0], threads > 1);
             std::uint64_t next = e - std::min(e, kPieceOverlapWords);
             for (const Ranked& r : a.ranked) {
                 const std::uint64_t first =
