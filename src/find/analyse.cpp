@@ -399,24 +399,29 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     // is the highest bit of six of green, and stays put, while green's and blue's lowest bits
     // change as often as in any colour.
     {
-        std::array<int, 3> changes{}, odd{};
-        std::array<std::array<bool, 32 * 32>, 3> seen{};
+        // Channel k's changes where the other two hold steady: how many, how many odd, and
+        // whether at least four pairs of values among them.
         const std::size_t step = std::max<std::size_t>(1, n / 65536);
-        for (std::size_t i = 0; i + 1 < n; i += step) {
-            const unsigned a = raw[i], b = raw[i + 1];
-            const std::array<unsigned, 3> x{a >> 10 & 31, a >> 5 & 31, a & 31},
-                y{b >> 10 & 31, b >> 5 & 31, b & 31};
-            auto steady = [&](int k) { return (x[k] > y[k] ? x[k] - y[k] : y[k] - x[k]) <= 2; };
-            for (int k = 0; k < 3; ++k) {
-                if (x[k] == y[k] || !steady((k + 1) % 3) || !steady((k + 2) % 3)) continue;
-                ++changes[k];
-                odd[k] += static_cast<int>((x[k] ^ y[k]) & 1);
-                seen[k][std::min(x[k], y[k]) * 32 + std::max(x[k], y[k])] = true;
-            }
-        }
         auto share = [&](int k) {
-            const auto pairs = std::count(seen[k].begin(), seen[k].end(), true);
-            return changes[k] >= 16 && pairs >= 4 ? static_cast<double>(odd[k]) / changes[k] : -1.0;
+            const int shift = 10 - 5 * k;
+            int changes = 0, odd = 0, kinds = 0;
+            std::array<bool, 32 * 32> seen{};
+            for (std::size_t i = 0; i + 1 < n; i += step) {
+                const unsigned a = raw[i], b = raw[i + 1];
+                const unsigned x = a >> shift & 31, y = b >> shift & 31;
+                if (x == y) continue;
+                auto steady = [&](int j) {
+                    const unsigned u = a >> (10 - 5 * j) & 31, v = b >> (10 - 5 * j) & 31;
+                    return (u > v ? u - v : v - u) <= 2;
+                };
+                if (!steady((k + 1) % 3) || !steady((k + 2) % 3)) continue;
+                ++changes;
+                odd += static_cast<int>((x ^ y) & 1);
+                bool& pair = seen[std::min(x, y) * 32 + std::max(x, y)];
+                kinds += !pair;
+                pair = true;
+            }
+            return changes >= 16 && kinds >= 4 ? static_cast<double>(odd) / changes : -1.0;
         };
         const double red = share(0);
         if (red >= 0 && red <= 0.05 && std::max(share(1), share(2)) >= 0.3)
