@@ -115,9 +115,10 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
                                   "after a header giving its size"});
         }
     };
-    std::thread banks;
+    // Joined however the search by rows ends.
+    std::jthread banks;
     if (alongside)
-        banks = std::thread(findBanks);
+        banks = std::jthread(findBanks);
     else
         findBanks();
     words.resize(got / 2);
