@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -603,6 +604,88 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
     return all;
 }
 
+// A sprite or an icon on a key colour has whole rows of that colour at its top and bottom, and
+// no seam shows where its rows wrap: its content alone fits rows, on a grid the search may
+// guess a few words off. The margins tell the picture: from the first word of the top one's
+// run of that colour to the last of the bottom one's, a whole number of rows. Where so, and
+// those rows hold most of the candidate, they are the picture.
+std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidate> all,
+                                      int threads) {
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::uint64_t>(c.width);
+        if (w < 4 || c.height < 2) return;
+        const std::uint64_t reach = std::min<std::uint64_t>(kMaxSide, std::max(16, c.height));
+        const std::uint64_t above = std::min(reach, c.address / (2 * w));
+        const std::uint64_t from = c.address - 2 * w * above;
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(static_cast<std::size_t>(std::min(endOf(c) + 2 * w * reach, source.size()) -
+                                              std::min(from, source.size())));
+        bytes.resize(source.readAt(from, bytes));
+        const auto words = wordsFrom(bytes);
+        const std::size_t n = words.size(), first = static_cast<std::size_t>(above * w),
+                          last = first +
+                                 static_cast<std::size_t>(w) * static_cast<std::size_t>(c.height);
+        if (last > n || last == first) return;
+        auto value = [&](std::size_t k) { return static_cast<std::uint16_t>(words[k] & 0x7FFF); };
+        // The run of `key` a row long or more nearest `at`, searching back (or on): its first
+        // word (or one past its last), or none where it reaches the words read. `length`: the
+        // run's.
+        std::size_t length = 0;
+        auto runBack = [&](std::size_t at, std::uint16_t key) -> std::optional<std::size_t> {
+            for (std::size_t k = at; k > 0;) {
+                if (value(k - 1) != key) {
+                    --k;
+                    continue;
+                }
+                std::size_t end = k, start = k;
+                while (start > 0 && value(start - 1) == key) --start;
+                if (start == 0 && from > 0) return std::nullopt;
+                while (end < n && value(end) == key) ++end;
+                length = end - start;
+                if (length >= w) return start;
+                k = start;
+            }
+            return std::nullopt;
+        };
+        auto runOn = [&](std::size_t at, std::uint16_t key) -> std::optional<std::size_t> {
+            for (std::size_t k = at; k < n;) {
+                if (value(k) != key) {
+                    ++k;
+                    continue;
+                }
+                std::size_t start = k, end = k;
+                while (end < n && value(end) == key) ++end;
+                if (end == n && from + 2 * n < source.size() - 1) return std::nullopt;
+                while (start > 0 && value(start - 1) == key) --start;
+                length = end - start;
+                if (length >= w) return end;
+                k = end;
+            }
+            return std::nullopt;
+        };
+        for (const std::uint16_t key : {value(first), value(last - 1)}) {
+            const auto top = runBack(first + 1, key);
+            const std::size_t margins = length;
+            const auto bottom = runOn(last - 1, key);
+            if (!top || !bottom || *bottom <= *top || (*bottom - *top) % w != 0) continue;
+            // Margins that are most of it: a band of filler of that value.
+            if (3 * (margins + length) > 2 * (*bottom - *top)) continue;
+            const auto rows = static_cast<int>((*bottom - *top) / w);
+            const std::size_t shared = std::min(*bottom, last) - std::max(*top, first);
+            if (rows > kMaxSide || std::max(*top, first) >= std::min(*bottom, last) ||
+                2 * shared < last - first)
+                continue;
+            c.address = from + 2 * *top;
+            c.height = rows;
+            return;
+        }
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -870,6 +953,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = trimForeignEnds(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
+    result.candidates = frameByMargins(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);

@@ -303,16 +303,25 @@ TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
 }
 
 // An icon's first row is all background, and fits the row below only beside the object:
-// the background runs on back to the header before it, where the icon starts.
+// the background runs on back to the header before it, where the icon starts. Where a quarter
+// of the icon or more is background above and below its object, which shows no seam, the
+// background's first and last words tell its rows, headers or not.
 TEST(Finder, ABackgroundRowStartsAnIcon) {
-    for (const int width : {20, 24, 40}) {
-        const Bytes icon = spriteOnBackground(width, width, 31u + static_cast<unsigned>(width), 1);
-        const Bytes file = concat({randomBytes(3001, 7), Bytes{20, 0, 20, 0}, icon,
-                                   Bytes{20, 0, 20, 0}, randomBytes(2000, 8)});
+    const struct {
+        int width, margin;
+        bool headers;
+    } cases[] = {{20, 1, true}, {24, 1, true}, {40, 1, true}, {72, 18, false}, {61, 15, false}};
+    for (const auto& c : cases) {
+        const Bytes icon =
+            spriteOnBackground(c.width, c.width, 31u + static_cast<unsigned>(c.width), c.margin);
+        const Bytes header = c.headers ? Bytes{20, 0, 20, 0} : Bytes{};
+        const Bytes file =
+            concat({randomBytes(3001, 7), header, icon, header, randomBytes(2000, 8)});
+        const std::uint64_t at = 3001 + header.size();
         bool hit = false;
         for (const Candidate& f : find(file))
-            hit |= f.address == 3005 && f.width == width && std::abs(f.height - width) <= 2;
-        EXPECT_TRUE(hit) << width;
+            hit |= f.address == at && f.width == c.width && std::abs(f.height - c.width) <= 2;
+        EXPECT_TRUE(hit) << c.width;
     }
 }
 
