@@ -679,8 +679,15 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 }
                 std::size_t e = t;
                 while (e + w <= sp.b && flat(e)) e += w;
+                // The rows after it, up to the next such band (the flat background of a
+                // picture of another width, taken as rows of this one).
+                std::size_t upTo = e;
+                for (std::size_t u = e, flats = 0; u + w <= sp.b && flats < 8; u += w) {
+                    flats = flat(u) ? flats + 1 : 0;
+                    upTo = flats == 0 ? u + w : upTo;
+                }
                 const std::size_t band = (e - t) / w, before = (t - begin) / w,
-                                  after = (sp.b - e) / w;
+                                  after = (upTo - e) / w;
                 const std::size_t fewer = std::min(before, after);
                 if (band >= 8 && ((band > before && band > after) ||
                                   (fewer >= 8 && band > 4 * fewer && band * w >= 8192))) {
@@ -829,6 +836,37 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                     count = static_cast<std::size_t>((e - s) / W + 1);
                 }
             }
+        }
+        if (shift == 0 && count >= 3) {
+            // Where no seam shows (a smooth photograph's edges alike), the rows lie where their
+            // ends are sharpest: words of the first and last rows fit the rows beside them
+            // while the row before the first and the row after the last do not. One word's
+            // score alone may tip the start a word off either way.
+            auto misfitsIn = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+                a = std::clamp<std::ptrdiff_t>(a, 0, N);
+                b = std::clamp<std::ptrdiff_t>(b, 0, N);
+                return static_cast<std::ptrdiff_t>(misfits[static_cast<std::size_t>(b)] -
+                                                   misfits[static_cast<std::size_t>(a)]);
+            };
+            // The rows may be counted one off: the last row is the one that ends sharpest.
+            auto sharpness = [&](std::ptrdiff_t t) {
+                std::ptrdiff_t ends = PTRDIFF_MIN;
+                for (const auto rows : {count - 1, count, count + 1}) {
+                    const auto pairs = W * static_cast<std::ptrdiff_t>(rows - 1);
+                    ends = std::max(ends,
+                                    misfitsIn(t + pairs, t + pairs + W) - misfitsIn(t, t + pairs));
+                }
+                return misfitsIn(t - W, t) + ends;
+            };
+            const auto pairs = W * static_cast<std::ptrdiff_t>(count - 1);
+            const std::ptrdiff_t reach = std::min<std::ptrdiff_t>(8, W / 4);
+            std::ptrdiff_t best = sharpness(s), to = s;
+            for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, s - reach); t <= s + reach; ++t)
+                if (const auto v = sharpness(t);
+                    v >= best + 2 && misfitsIn(t, t + pairs) <= misfitsIn(s, s + pairs))
+                    best = v, to = t;
+            e += to - s;
+            s = to;
         }
         auto emitSegment = [&](std::ptrdiff_t s, std::ptrdiff_t e) {
             // Rows followed to the end of the data: the last row has no row below it.

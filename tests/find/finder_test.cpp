@@ -374,6 +374,33 @@ TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
     }
 }
 
+// A picture whose left and right edges are alike (here: mirrored) shows no seam where its
+// rows wrap: its first and last rows, fitting the rows beside them where the filler around
+// does not, still place it to the word.
+TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
+    const struct {
+        int width, height;
+        std::uint32_t seed;
+        bool ones;
+    } cases[] = {{134, 66, 2, false}, {174, 86, 22, false}, {311, 149, 73, true}};
+    for (const auto& c : cases) {
+        const Bytes half = syntheticPicture(c.width, c.height, c.seed);
+        Bytes picture;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const auto from =
+                    2 * static_cast<std::size_t>(y * c.width + std::min(x, c.width - 1 - x));
+                picture.insert(picture.end(), {half[from], half[from + 1]});
+            }
+        const Bytes file = concat({c.ones ? Bytes(5000, 0xFF) : randomBytes(5000, c.seed + 1),
+                                   picture, randomBytes(3000, c.seed + 2)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 5000 && f.width == c.width && std::abs(f.height - c.height) <= 2;
+        EXPECT_TRUE(hit) << c.width;
+    }
+}
+
 // Words just before a picture that happen to match the end of its first row fit the row
 // below as well as its own: the seam where each row wraps to the next says where rows start.
 TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
