@@ -1123,6 +1123,20 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                 for (const Segment& s : segs)
                     if (s.dip < seg.dip) {
                         for (const Segment& t : segs) accept(t, own);
+                        // Beside them, the rows of this width may still be a picture of its
+                        // own (a smooth photograph whose rows ran on into a drawing): they are
+                        // followed again, only up to those pictures.
+                        std::size_t from = seg.first;
+                        auto rest = [&](std::size_t to) {
+                            if (to > from + leftover)
+                                for (const Segment& t : segmentsAt(c, from, to, fit, minHeight))
+                                    accept(t, fit);
+                        };
+                        for (const Segment& t : segs) {
+                            rest(std::min(t.first, seg.last));
+                            from = std::max(from, t.last);
+                        }
+                        rest(seg.last);
                         return;
                     }
             }
