@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <optional>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -606,9 +605,11 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 
 // A sprite or an icon on a key colour has whole rows of that colour at its top and bottom, and
 // no seam shows where its rows wrap: its content alone fits rows, on a grid the search may
-// guess a few words off. The margins tell the picture: from the first word of the top one's
-// run of that colour to the last of the bottom one's, a whole number of rows. Where so, and
-// those rows hold most of the candidate, they are the picture.
+// guess a few words off, or run on into what lies beside it. The margins tell the picture:
+// from the first word of the top one's run of that colour to the last of the bottom one's, a
+// whole number of rows. Where so, and those rows hold most of the candidate, they are the
+// picture. The margins looked at are the runs a row long or more nearest the candidate's first
+// and last words, on either side of each.
 std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidate> all,
                                       int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
@@ -628,59 +629,66 @@ std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidat
                           last = first +
                                  static_cast<std::size_t>(w) * static_cast<std::size_t>(c.height);
         if (last > n || last == first) return;
-        auto value = [&](std::size_t k) { return static_cast<std::uint16_t>(words[k] & 0x7FFF); };
-        // The run of `key` a row long or more nearest `at`, searching back (or on): its first
-        // word (or one past its last), or none where it reaches the words read. `length`: the
-        // run's.
-        std::size_t length = 0;
-        auto runBack = [&](std::size_t at, std::uint16_t key) -> std::optional<std::size_t> {
-            for (std::size_t k = at; k > 0;) {
-                if (value(k - 1) != key) {
-                    --k;
-                    continue;
-                }
-                std::size_t end = k, start = k;
-                while (start > 0 && value(start - 1) == key) --start;
-                if (start == 0 && from > 0) return std::nullopt;
-                while (end < n && value(end) == key) ++end;
-                length = end - start;
-                if (length >= w) return start;
-                k = start;
-            }
-            return std::nullopt;
+        // Runs of one colour a row long or more whose ends are known (within the words read,
+        // or at the file's ends).
+        struct Run {
+            std::size_t a, b;
         };
-        auto runOn = [&](std::size_t at, std::uint16_t key) -> std::optional<std::size_t> {
-            for (std::size_t k = at; k < n;) {
-                if (value(k) != key) {
-                    ++k;
-                    continue;
-                }
-                std::size_t start = k, end = k;
-                while (end < n && value(end) == key) ++end;
-                if (end == n && from + 2 * n < source.size() - 1) return std::nullopt;
-                while (start > 0 && value(start - 1) == key) --start;
-                length = end - start;
-                if (length >= w) return end;
-                k = end;
-            }
-            return std::nullopt;
-        };
-        for (const std::uint16_t key : {value(first), value(last - 1)}) {
-            const auto top = runBack(first + 1, key);
-            const std::size_t margins = length;
-            const auto bottom = runOn(last - 1, key);
-            if (!top || !bottom || *bottom <= *top || (*bottom - *top) % w != 0) continue;
-            // Margins that are most of it: a band of filler of that value.
-            if (3 * (margins + length) > 2 * (*bottom - *top)) continue;
-            const auto rows = static_cast<int>((*bottom - *top) / w);
-            const std::size_t shared = std::min(*bottom, last) - std::max(*top, first);
-            if (rows > kMaxSide || std::max(*top, first) >= std::min(*bottom, last) ||
-                2 * shared < last - first)
-                continue;
-            c.address = from + 2 * *top;
-            c.height = rows;
-            return;
+        std::vector<Run> runs;
+        for (std::size_t k = 0; k < n;) {
+            std::size_t e = k + 1;
+            while (e < n && ((words[e] ^ words[k]) & 0x7FFF) == 0) ++e;
+            if (e - k >= w && (k > 0 || from == 0) && (e < n || from + 2 * n + 1 >= source.size()))
+                runs.push_back({k, e});
+            k = e;
         }
+        const std::size_t middle = first + (last - first) / 2;
+        // The nearest run starting at or before the first word, and the nearest after it
+        // within the candidate's first half; likewise the runs ending about the last word.
+        std::vector<const Run*> tops, bottoms;
+        const Run* before = nullptr;
+        for (const Run& r : runs) {
+            if (r.a <= first)
+                before = &r;
+            else if (r.a <= middle) {
+                tops.push_back(&r);
+                break;
+            }
+        }
+        if (before) tops.push_back(before);
+        for (auto r = runs.rbegin(); r != runs.rend(); ++r)
+            if (r->b < last && r->b >= middle) {
+                bottoms.push_back(&*r);
+                break;
+            }
+        for (const Run& r : runs)
+            if (r.b >= last) {
+                bottoms.push_back(&r);
+                break;
+            }
+        auto key = [&](const Run* r) { return words[r->a] & 0x7FFF; };
+        // Of the pairs of margins that frame whole rows, the one sharing most with the
+        // candidate, if at least half of it.
+        std::size_t bestShared = 0, top = 0, bottom = 0;
+        for (const Run* t : tops)
+            for (const Run* b : bottoms) {
+                if (t == b || key(t) != key(b) || b->b <= t->a || (b->b - t->a) % w != 0 ||
+                    b->b - t->a > w * kMaxSide)
+                    continue;
+                // Margins that are most of it: a band of filler of that value. Where they
+                // leave out some of the candidate, no rows of their colour between them: those
+                // would be a sheet's frames or a picture's stripes, not one picture's margins.
+                if (3 * ((t->b - t->a) + (b->b - b->a)) > 2 * (b->b - t->a) ||
+                    ((t->a > first || b->b < last) &&
+                     std::any_of(t + 1, b, [&](const Run& r) { return key(&r) == key(t); })))
+                    continue;
+                const std::size_t lo = std::max(t->a, first), hi = std::min(b->b, last);
+                if (hi > lo && 2 * (hi - lo) >= last - first && hi - lo > bestShared)
+                    bestShared = hi - lo, top = t->a, bottom = b->b;
+            }
+        if (bestShared == 0) return;
+        c.address = from + 2 * top;
+        c.height = static_cast<int>((bottom - top) / w);
     });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;

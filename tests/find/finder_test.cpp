@@ -323,6 +323,16 @@ TEST(Finder, ABackgroundRowStartsAnIcon) {
             hit |= f.address == at && f.width == c.width && std::abs(f.height - c.width) <= 2;
         EXPECT_TRUE(hit) << c.width;
     }
+    // Right after soft rows of its width, which the search takes for its top rows.
+    for (const int width : {33, 48}) {
+        const Bytes file = concat({randomBytes(3001, 7), mistyPicture(width, 13),
+                                   spriteOnBackground(width, width, 40, 6), randomBytes(2000, 8)});
+        const std::uint64_t at = 3001 + 2 * 13 * static_cast<std::uint64_t>(width);
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == at && f.width == width && std::abs(f.height - width) <= 2;
+        EXPECT_TRUE(hit) << width << " after soft rows";
+    }
 }
 
 // A board's top line, unlike every row below it, fits the next row only in the margins
