@@ -859,7 +859,7 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 return misfitsIn(t - W, t) + ends;
             };
             const auto pairs = W * static_cast<std::ptrdiff_t>(count - 1);
-            const std::ptrdiff_t reach = std::min<std::ptrdiff_t>(8, W / 4);
+            const std::ptrdiff_t reach = std::min<std::ptrdiff_t>(32, W / 4);
             std::ptrdiff_t best = sharpness(s), to = s;
             for (std::ptrdiff_t t = std::max<std::ptrdiff_t>(0, s - reach); t <= s + reach; ++t)
                 if (const auto v = sharpness(t);
