@@ -531,6 +531,17 @@ TEST(Finder, AMistyPictureBesideIconsIsFound) {
     EXPECT_TRUE(hit);
 }
 
+// A sprite's background whose two bytes happen to agree, as 8-bit indexed pixels' do in flat
+// areas: the sprite's own words change whole from the background, not a byte at a time.
+TEST(Finder, ABackgroundWhoseBytesAgreeIsNoSignOfIndexedPixels) {
+    const Bytes file = concat({randomBytes(3001, 67), spriteOnBackground(300, 120, 68, 0, 0x4B4B),
+                               randomBytes(3000, 69)});
+    bool hit = false;
+    for (const Candidate& f : find(file))
+        hit |= f.address == 3001 && f.width == 300 && std::abs(f.height - 120) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
     const Bytes file =
