@@ -370,7 +370,7 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
     for (const Ranked& r : all) {
         Candidate c = r.candidate;
         bool clash = false;
-        for (const Candidate& k : kept) {
+        for (Candidate& k : kept) {
             const std::uint64_t lo = std::max(c.address, k.address);
             const std::uint64_t hi = std::min(endOf(c), endOf(k));
             if (hi <= lo) continue;
@@ -383,6 +383,17 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
                 if (rows >= std::max(2, minHeight) &&
                     (rows * 3 >= c.height * 2 || pictureOnItsOwn(c, rows))) {
                     c.height = rows;
+                    continue;
+                }
+            }
+            // Likewise one kept whose last rows run on into this one as confident (an icon's
+            // flat margin, taken for more rows of a drawing before it), where most is left.
+            const std::uint64_t keptRow = 2ull * static_cast<std::uint64_t>(k.width);
+            if (c.address > k.address && endOf(c) >= endOf(k) &&
+                std::lround(c.confidence * 5) == std::lround(k.confidence * 5)) {
+                const auto rows = static_cast<int>((c.address - k.address) / keptRow);
+                if (rows >= std::max(2, minHeight) && rows * 3 >= k.height * 2) {
+                    k.height = rows;
                     continue;
                 }
             }
