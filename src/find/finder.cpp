@@ -548,6 +548,55 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
     return all;
 }
 
+// The rows after a picture's end that still fit the row below them clearly better than the
+// words beside it there (the coarser lower half of a photograph, whose rows the first pass, its
+// scores drawn down by rough detail, stopped following) are its own; filler after a picture,
+// of whatever kind, fits the row below no better than its diagonal neighbours. Blocks of 8
+// rows are added while they do, up to the next candidate.
+std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Candidate> all,
+                                           int threads) {
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::size_t>(c.width);
+        if (w < 8 || c.height < 16) return;
+        const std::uint64_t limit = i + 1 < all.size() ? all[i + 1].address : source.size();
+        std::vector<std::byte>& bytes = buffers[worker];
+        constexpr int kBlock = 8;
+        // Mean distance to the word below, and its share of that to the two diagonal ones, over
+        // the rows from `at` (one row more is read, for the words below).
+        auto rowsFrom = [&](std::uint64_t at, int rows, double& below) {
+            bytes.resize(2 * w * static_cast<std::size_t>(rows + 1) + 2);
+            if (source.readAt(at - 2, bytes) != bytes.size()) return 2.0;
+            const auto words = wordsFrom(bytes);
+            double down = 0, diagonal = 0, next = 0, second = 0;
+            for (std::size_t k = 1; k + w + 1 < words.size(); ++k) {
+                const auto x = static_cast<std::uint16_t>(words[k] & 0x7FFF);
+                down += colourDistance(x, words[k + w] & 0x7FFF);
+                diagonal += (colourDistance(x, words[k + w - 1] & 0x7FFF) +
+                             colourDistance(x, words[k + w + 1] & 0x7FFF)) /
+                            2.0;
+                next += colourDistance(x, words[k + 1] & 0x7FFF);
+                second += colourDistance(x, words[k + 2] & 0x7FFF);
+            }
+            const auto pairs = static_cast<double>(words.size() - w - 2);
+            below = down / pairs;
+            // Rows of nearly one value (filler of zeros, a flat margin) tell nothing, and words
+            // closer to the second word on than to the next are interleaved data (32-bit
+            // pixels), which fits any even width.
+            return diagonal < pairs || second < 0.7 * next ? 2.0 : down / diagonal;
+        };
+        double own = 0;
+        if (c.address < 2 || rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.93) return;
+        while (c.height + kBlock <= kMaxSide && endOf(c) + 2 * w * (kBlock + 1) <= limit) {
+            double below = 0;
+            if (rowsFrom(endOf(c), kBlock, below) >= 0.93 || below > 3 * own + 3) break;
+            c.height += kBlock;
+        }
+    });
+    return all;
+}
+
 // Where each row wraps to the next, the step from one word to the next stands out in one
 // column of every row. Where, over a candidate's rows, one column stands out far above all
 // others but is not the last, the rows start after it: the start was taken from words that
@@ -970,6 +1019,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
     result.candidates = trimForeignEnds(source, std::move(result.candidates), threads);
+    result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
