@@ -548,8 +548,8 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
     return all;
 }
 
-// The rows after a picture's end that still fit the row below them clearly better than the
-// words beside it there (the coarser lower half of a photograph, whose rows the first pass, its
+// The rows after a picture's end that still fit the row below them better than the words
+// beside it there (the coarser lower half of a photograph, whose rows the first pass, its
 // scores drawn down by rough detail, stopped following) are its own; filler after a picture,
 // of whatever kind, fits the row below no better than its diagonal neighbours. Blocks of 8
 // rows are added while they do, up to the next candidate.
@@ -587,10 +587,10 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
             return diagonal < pairs || second < 0.7 * next ? 2.0 : down / diagonal;
         };
         double own = 0;
-        if (c.address < 2 || rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.93) return;
+        if (c.address < 2 || rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.95) return;
         while (c.height + kBlock <= kMaxSide && endOf(c) + 2 * w * (kBlock + 1) <= limit) {
             double below = 0;
-            if (rowsFrom(endOf(c), kBlock, below) >= 0.93 || below > 3 * own + 3) break;
+            if (rowsFrom(endOf(c), kBlock, below) >= 0.95 || below > 3 * own + 3) break;
             c.height += kBlock;
         }
     });
