@@ -677,7 +677,9 @@ std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidat
         Candidate& c = all[i];
         const auto w = static_cast<std::uint64_t>(c.width);
         if (w < 4 || c.height < 2) return;
-        const std::uint64_t reach = std::min<std::uint64_t>(kMaxSide, std::max(16, c.height));
+        // As many rows either side as the candidate has, within 256 K words (memory).
+        const std::uint64_t reach = std::min<std::uint64_t>(
+            {kMaxSide, static_cast<std::uint64_t>(std::max(16, c.height)), (256u << 10) / w});
         const std::uint64_t above = std::min(reach, c.address / (2 * w));
         const std::uint64_t from = c.address - 2 * w * above;
         std::vector<std::byte>& bytes = buffers[worker];
