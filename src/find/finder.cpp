@@ -663,6 +663,78 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
     return all;
 }
 
+// A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
+// words that hold the other. Where such words lie only in a candidate's first row, it starts
+// after them; where only in its last row, it starts that many words earlier if the words it
+// then takes fit the row below as its first row does (else those are rows past its end). As
+// tall as before, and only where the words taken at the other end hold the picture's value.
+std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candidate> all,
+                                       int threads) {
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::size_t>(c.width);
+        if (c.height < 4) return;
+        const std::size_t n = w * static_cast<std::size_t>(c.height);
+        // The candidate and a row either side.
+        const std::uint64_t from = c.address >= 2 * w ? c.address - 2 * w : c.address;
+        const std::size_t before = static_cast<std::size_t>(c.address - from) / 2;
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(2 * (before + n + w));
+        bytes.resize(source.readAt(from, bytes) & ~std::size_t{1});
+        if (bytes.size() < 2 * (before + n)) return;
+        const auto words = wordsFrom(bytes);
+        auto top = [&](std::size_t k) { return static_cast<unsigned>(words[before + k] >> 15); };
+        std::size_t set = 0;
+        for (std::size_t k = 0; k < n; ++k) set += top(k);
+        const unsigned bit = set * 2 > n ? 1u : 0u;
+        const std::size_t other = bit ? n - set : set;
+        if (other == 0 || other > w / 2) return;
+        std::size_t start = 0, end = n;
+        for (std::size_t k = 0; k < n; ++k)
+            if (top(k) != bit) {
+                if (k < w)
+                    start = k + 1;
+                else if (k >= n - w)
+                    end = std::min(end, k);
+                else
+                    return;
+            }
+        if (start > 0 && end < n) return;
+        std::vector<std::uint16_t> colours = words;
+        for (auto& x : colours) x &= 0x7FFF;
+        const Channels ch(colours);
+        // How well words [a, b) of the candidate fit the row below.
+        auto fit = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+            double sum = 0;
+            for (std::ptrdiff_t k = a; k < b; ++k) sum += ch.distance(before + k, before + k + w);
+            return sum / static_cast<double>(b - a);
+        };
+        std::ptrdiff_t shift = 0;
+        if (start > 0) {
+            shift = static_cast<std::ptrdiff_t>(start);
+        } else {
+            // Rows a few words late, or rows past the picture's end: the words that would come
+            // in at the top tell, fitting the row below them as the first row does.
+            const auto back = static_cast<std::ptrdiff_t>(n - end);
+            if (back > static_cast<std::ptrdiff_t>(before) ||
+                fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1)
+                return;
+            shift = -back;
+        }
+        // The words then taken at either end hold the picture's value too.
+        const std::ptrdiff_t lo = shift < 0 ? shift : static_cast<std::ptrdiff_t>(n);
+        const std::ptrdiff_t hi = shift < 0 ? 0 : static_cast<std::ptrdiff_t>(n) + shift;
+        if (static_cast<std::size_t>(static_cast<std::ptrdiff_t>(before) + hi) > words.size())
+            return;
+        for (std::ptrdiff_t k = lo; k < hi; ++k)
+            if (top(static_cast<std::size_t>(k)) != bit) return;
+        c.address = static_cast<std::uint64_t>(static_cast<std::int64_t>(c.address) + 2 * shift);
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // A sprite or an icon on a key colour has whole rows of that colour at its top and bottom, and
 // no seam shows where its rows wrap: its content alone fits rows, on a grid the search may
 // guess a few words off, or run on into what lies beside it. The margins tell the picture:
@@ -1025,6 +1097,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
+    result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);

@@ -388,11 +388,16 @@ TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
 // rows wrap: its first and last rows, fitting the rows beside them where the filler around
 // does not, still place it to the word.
 TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
+    // `echo`: words before the picture that repeat the end of its first row, bit 15 set where
+    // the picture keeps it clear: they fit as well as the picture's own, and only bit 15 tells.
     const struct {
         int width, height;
         std::uint32_t seed;
         bool ones;
-    } cases[] = {{134, 66, 2, false}, {174, 86, 22, false}, {311, 149, 73, true}};
+        int echo;
+    } cases[] = {{134, 66, 2, false, 0}, {174, 86, 22, false, 0}, {311, 149, 73, true, 0},
+                 {134, 66, 2, false, 5}, {174, 86, 22, true, 9},  {134, 66, 2, false, -5},
+                 {174, 86, 22, true, -9}};
     for (const auto& c : cases) {
         const Bytes half = syntheticPicture(c.width, c.height, c.seed);
         Bytes picture;
@@ -402,12 +407,21 @@ TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
                     2 * static_cast<std::size_t>(y * c.width + std::min(x, c.width - 1 - x));
                 picture.insert(picture.end(), {half[from], half[from + 1]});
             }
+        // Before the picture, or (negative) after it, repeating the start of its last row.
+        const std::size_t lastRow = picture.size() - 2 * static_cast<std::size_t>(c.width);
+        Bytes echo =
+            c.echo >= 0
+                ? Bytes(picture.begin() + 2 * (c.width - c.echo), picture.begin() + 2 * c.width)
+                : Bytes(picture.begin() + lastRow, picture.begin() + lastRow + 2 * -c.echo);
+        for (std::size_t k = 1; k < echo.size(); k += 2) echo[k] |= 0x80;
         const Bytes file = concat({c.ones ? Bytes(5000, 0xFF) : randomBytes(5000, c.seed + 1),
-                                   picture, randomBytes(3000, c.seed + 2)});
+                                   c.echo >= 0 ? echo : Bytes{}, picture,
+                                   c.echo < 0 ? echo : Bytes{}, randomBytes(3000, c.seed + 2)});
         bool hit = false;
         for (const Candidate& f : find(file))
-            hit |= f.address == 5000 && f.width == c.width && std::abs(f.height - c.height) <= 2;
-        EXPECT_TRUE(hit) << c.width;
+            hit |= f.address == 5000 + (c.echo > 0 ? echo.size() : 0) && f.width == c.width &&
+                   std::abs(f.height - c.height) <= 2;
+        EXPECT_TRUE(hit) << c.width << " " << c.echo;
     }
 }
 
