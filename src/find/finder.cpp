@@ -664,10 +664,12 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 }
 
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
-// words that hold the other. Where such words lie only in a candidate's first row, it starts
-// after them; where only in its last row, it starts that many words earlier if the words it
-// then takes fit the row below as its first row does (else those are rows past its end). As
-// tall as before, and only where the words taken at the other end hold the picture's value.
+// words that hold the other. Rows at a candidate's ends that hold such words (at most a quarter
+// of them, none between) are cut but the one nearest the rest. Where such words then lie only
+// in its first row, it starts after them; where only in its last row, it starts that many words
+// earlier if the words it then takes fit the row below as its first row does (else those are
+// rows past its end); in both, between them, as many rows as fit. As tall as before where it
+// moves, and only where the words taken at the other end hold the picture's value.
 std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
@@ -675,7 +677,7 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         Candidate& c = all[i];
         const auto w = static_cast<std::size_t>(c.width);
         if (c.height < 4) return;
-        const std::size_t n = w * static_cast<std::size_t>(c.height);
+        std::size_t n = w * static_cast<std::size_t>(c.height);
         // The candidate and a row either side.
         const std::uint64_t from = c.address >= 2 * w ? c.address - 2 * w : c.address;
         const std::size_t before = static_cast<std::size_t>(c.address - from) / 2;
@@ -684,30 +686,54 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         bytes.resize(source.readAt(from, bytes) & ~std::size_t{1});
         if (bytes.size() < 2 * (before + n)) return;
         const auto words = wordsFrom(bytes);
-        auto top = [&](std::size_t k) { return static_cast<unsigned>(words[before + k] >> 15); };
+        std::size_t base = before;  // the candidate's first word in `words`
+        auto top = [&](std::size_t k) { return static_cast<unsigned>(words[base + k] >> 15); };
         std::size_t set = 0;
         for (std::size_t k = 0; k < n; ++k) set += top(k);
         const unsigned bit = set * 2 > n ? 1u : 0u;
-        const std::size_t other = bit ? n - set : set;
-        if (other == 0 || other > w / 2) return;
+        // Rows that hold words of the other value: only a few, at either end, run on past the
+        // picture; all but the one nearest it go.
+        const auto h = static_cast<std::size_t>(c.height);
+        std::vector<bool> mixed(h);
+        for (std::size_t k = 0; k < n; ++k)
+            if (top(k) != bit) mixed[k / w] = true;
+        std::size_t lead = 0, trail = 0;
+        while (lead < h && mixed[lead]) ++lead;
+        while (trail < h - lead && mixed[h - 1 - trail]) ++trail;
+        if ((lead + trail) * 4 > h ||
+            std::find(mixed.begin() + static_cast<std::ptrdiff_t>(lead),
+                      mixed.end() - static_cast<std::ptrdiff_t>(trail),
+                      true) != mixed.end() - static_cast<std::ptrdiff_t>(trail))
+            return;
+        if (lead + trail == 0) return;
+        const std::size_t cutTop = lead > 0 ? lead - 1 : 0, cutEnd = trail > 0 ? trail - 1 : 0;
+        base += cutTop * w;
+        const std::size_t rows = h - cutTop - cutEnd;
+        n = rows * w;
         std::size_t start = 0, end = n;
         for (std::size_t k = 0; k < n; ++k)
             if (top(k) != bit) {
                 if (k < w)
                     start = k + 1;
-                else if (k >= n - w)
-                    end = std::min(end, k);
                 else
-                    return;
+                    end = std::min(end, k);
             }
-        if (start > 0 && end < n) return;
+        // Between such words at both ends: the picture is what lies between.
+        if (start > 0 && end < n && (end - start) / w < 4) return;
+        c.address += 2 * w * cutTop;
+        c.height = static_cast<int>(rows);
+        if (start > 0 && end < n) {
+            c.address += 2 * start;
+            c.height = static_cast<int>((end - start) / w);
+            return;
+        }
         std::vector<std::uint16_t> colours = words;
         for (auto& x : colours) x &= 0x7FFF;
         const Channels ch(colours);
         // How well words [a, b) of the candidate fit the row below.
         auto fit = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
             double sum = 0;
-            for (std::ptrdiff_t k = a; k < b; ++k) sum += ch.distance(before + k, before + k + w);
+            for (std::ptrdiff_t k = a; k < b; ++k) sum += ch.distance(base + k, base + k + w);
             return sum / static_cast<double>(b - a);
         };
         std::ptrdiff_t shift = 0;
@@ -717,7 +743,7 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
             // Rows a few words late, or rows past the picture's end: the words that would come
             // in at the top tell, fitting the row below them as the first row does.
             const auto back = static_cast<std::ptrdiff_t>(n - end);
-            if (back > static_cast<std::ptrdiff_t>(before) ||
+            if (back > static_cast<std::ptrdiff_t>(base) ||
                 fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1)
                 return;
             shift = -back;
@@ -725,8 +751,7 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         // The words then taken at either end hold the picture's value too.
         const std::ptrdiff_t lo = shift < 0 ? shift : static_cast<std::ptrdiff_t>(n);
         const std::ptrdiff_t hi = shift < 0 ? 0 : static_cast<std::ptrdiff_t>(n) + shift;
-        if (static_cast<std::size_t>(static_cast<std::ptrdiff_t>(before) + hi) > words.size())
-            return;
+        if (static_cast<std::size_t>(static_cast<std::ptrdiff_t>(base) + hi) > words.size()) return;
         for (std::ptrdiff_t k = lo; k < hi; ++k)
             if (top(static_cast<std::size_t>(k)) != bit) return;
         c.address = static_cast<std::uint64_t>(static_cast<std::int64_t>(c.address) + 2 * shift);

@@ -584,7 +584,7 @@ TEST(Finder, AGrainyLowerHalfIsPartOfThePicture) {
 }
 
 // Rows of zeros after a picture are filler, whatever follows them.
-TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
+TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     const Bytes file =
         concat({randomBytes(2001, 3), syntheticPicture(12, 10, 8), Bytes(12 * 2 * 200, 0),
                 syntheticPicture(48, 40, 9), randomBytes(3000, 4)});
@@ -607,6 +607,13 @@ TEST(Finder, ZerosAfterAPictureAreNotPartOfIt) {
         EXPECT_LE(endOf(f), 2001 + 55 * 2 * 57) << f.height;
         hit |= f.address == 2001 && f.width == 55 && std::abs(f.height - 55) <= 2;
     }
+    EXPECT_TRUE(hit);
+    // Rows that go on smoothly at that width, bit 15 clear where the picture's is set.
+    Bytes ending = syntheticPicture(80, 72, 10, Bit15::Set);
+    for (std::size_t k = 2 * 80 * 60 + 1; k < ending.size(); k += 2) ending[k] &= 0x7F;
+    hit = false;
+    for (const Candidate& f : find(concat({randomBytes(2001, 3), ending, randomBytes(3000, 4)})))
+        hit |= f.address == 2001 && f.width == 80 && std::abs(f.height - 60) <= 2;
     EXPECT_TRUE(hit);
 }
 
