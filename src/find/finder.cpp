@@ -249,45 +249,52 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         if (ofP.vague() && ofC.clear()) return &c;
         return nullptr;
     };
-    std::vector<Candidate> joined;
-    for (Candidate& c : kept) {
-        if (!joined.empty()) {
-            Candidate& p = joined.back();
-            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-            const bool onGrid = (c.address - p.address) % row == 0;
-            const std::uint64_t near =
-                row *
-                std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
-            const Candidate* grid = nullptr;
-            // Off the grid, parts may share part of a row.
-            const bool offGridNear = !onGrid && c.address + row > endOf(p) &&
-                                     c.address > p.address && (c.address - p.address) % 2 == 0 &&
-                                     c.address + row - endOf(p) <= near / 2 + row;
-            // On one grid, parts that overlap are rows of one picture.
-            if (p.width == c.width &&
-                ((onGrid && c.address > p.address && c.address < endOf(p)) ||
-                 (onGrid && c.address >= endOf(p) &&
-                  (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
-                   rowsBetween(endOf(p), c.address, c.width))) ||
-                 (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
-                const std::uint64_t from =
-                    grid == &c ? p.address + (c.address - p.address) % row : p.address;
-                // To the nearest row, but within the data.
-                const std::uint64_t end = std::max(endOf(c), endOf(p));
-                const auto rows =
-                    static_cast<int>(std::min(end - from + row / 2, source.size() - from) / row);
-                if (rows <= kMaxSide) {
-                    p.confidence =
-                        (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
-                    p.address = from;
-                    p.height = rows;
-                    continue;
+    // A part joined may then meet the one before it (parts of one picture a word off each
+    // other's grid, the later one moved onto the first's by the part after it): again, until
+    // nothing joins.
+    for (;;) {
+        std::vector<Candidate> joined;
+        for (Candidate& c : kept) {
+            if (!joined.empty()) {
+                Candidate& p = joined.back();
+                const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+                const bool onGrid = (c.address - p.address) % row == 0;
+                const std::uint64_t near =
+                    row *
+                    std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
+                const Candidate* grid = nullptr;
+                // Off the grid, parts may share part of a row.
+                const bool offGridNear = !onGrid && c.address + row > endOf(p) &&
+                                         c.address > p.address &&
+                                         (c.address - p.address) % 2 == 0 &&
+                                         c.address + row - endOf(p) <= near / 2 + row;
+                // On one grid, parts that overlap are rows of one picture.
+                if (p.width == c.width &&
+                    ((onGrid && c.address > p.address && c.address < endOf(p)) ||
+                     (onGrid && c.address >= endOf(p) &&
+                      (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
+                       rowsBetween(endOf(p), c.address, c.width))) ||
+                     (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
+                    const std::uint64_t from =
+                        grid == &c ? p.address + (c.address - p.address) % row : p.address;
+                    // To the nearest row, but within the data.
+                    const std::uint64_t end = std::max(endOf(c), endOf(p));
+                    const auto rows = static_cast<int>(
+                        std::min(end - from + row / 2, source.size() - from) / row);
+                    if (rows <= kMaxSide) {
+                        p.confidence = (p.confidence * p.height + c.confidence * c.height) /
+                                       (p.height + c.height);
+                        p.address = from;
+                        p.height = rows;
+                        continue;
+                    }
                 }
             }
+            joined.push_back(std::move(c));
         }
-        joined.push_back(std::move(c));
+        if (joined.size() == kept.size()) return joined;
+        kept = std::move(joined);
     }
-    return joined;
 }
 
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
