@@ -263,11 +263,11 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
                     row *
                     std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
                 const Candidate* grid = nullptr;
-                // Off the grid, parts may share part of a row.
-                const bool offGridNear = !onGrid && c.address + row > endOf(p) &&
-                                         c.address > p.address &&
-                                         (c.address - p.address) % 2 == 0 &&
-                                         c.address + row - endOf(p) <= near / 2 + row;
+                // Off the grid, parts may share part of a row, or overlap: the seams choose.
+                const bool offGridNear =
+                    !onGrid && c.address > p.address && (c.address - p.address) % 2 == 0 &&
+                    (c.address + row > endOf(p) ? c.address + row - endOf(p) <= near / 2 + row
+                                                : c.address < endOf(p));
                 // On one grid, parts that overlap are rows of one picture.
                 if (p.width == c.width &&
                     ((onGrid && c.address > p.address && c.address < endOf(p)) ||
