@@ -639,15 +639,17 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
 // A picture's top rows of one colour (a black sky, a white margin) fit like any rows but look
 // like filler to the first pass, which keeps only so much of one value beside a picture. Where
 // whole rows above a candidate hold only the value its first word holds, and other data lies
-// above them within a quarter of its rows, those rows are its top.
+// above them within a quarter of its rows (within three times its rows, for rows of 32 words
+// or more, where the other data ends just where a row would), those rows are its top.
 std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidate> all) {
     std::vector<std::byte> bytes;
     for (Candidate& c : all) {
         const auto w = static_cast<std::size_t>(c.width);
         const std::uint64_t row = 2 * w;
         const int limit = std::min(std::max(2, c.height / 4), kMaxSide - c.height);
+        const int aligned = w >= 32 ? std::min(3 * c.height, kMaxSide - c.height) : limit;
         if (limit <= 0 || c.address < row) continue;
-        const auto rows = static_cast<int>(std::min<std::uint64_t>(limit + 1, c.address / row));
+        const auto rows = static_cast<int>(std::min<std::uint64_t>(aligned + 1, c.address / row));
         bytes.resize(static_cast<std::size_t>(row) * static_cast<std::size_t>(rows) + 2);
         const std::uint64_t from = c.address - row * static_cast<std::uint64_t>(rows);
         if (source.readAt(from, bytes) != bytes.size()) continue;
@@ -662,8 +664,14 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
                 break;
             ++flat;
         }
-        // Run on past the limit, or to the start of the file: filler of that value.
-        if (flat == 0 || flat > limit || flat == rows) continue;
+        // Run on past the limit, or to the start of the file: filler of that value, unless,
+        // past the limit, the word before the run differs (filler of that value ends just
+        // where a row would once in as many words as a row has).
+        if (flat == 0 || flat == rows) continue;
+        if (flat > limit &&
+            (flat > aligned ||
+             (words[static_cast<std::size_t>(rows - flat) * w - 1] & 0x7FFF) == value))
+            continue;
         c.address -= row * static_cast<std::uint64_t>(flat);
         c.height += flat;
     }

@@ -333,6 +333,15 @@ TEST(Finder, ABackgroundRowStartsAnIcon) {
             hit |= f.address == at && f.width == width && std::abs(f.height - width) <= 2;
         EXPECT_TRUE(hit) << width << " after soft rows";
     }
+    // White rows above, more than a quarter of the rest, after zeros.
+    Bytes white(2 * 200 * 130, 0xFF);
+    for (std::size_t k = 1; k < white.size(); k += 2) white[k] = 0x7F;
+    const Bytes file = concat(
+        {Bytes(4000, 0), white, spriteOnBackground(200, 150, 41, 0, 0x7FFF), randomBytes(2000, 8)});
+    bool hit = false;
+    for (const Candidate& f : find(file))
+        hit |= f.address == 4000 && f.width == 200 && std::abs(f.height - 280) <= 2;
+    EXPECT_TRUE(hit) << "white top";
 }
 
 // A board's top line, unlike every row below it, fits the next row only in the margins
