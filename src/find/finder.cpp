@@ -775,6 +775,58 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
     return all;
 }
 
+// A candidate a word or two off its picture's grid holds, at one end, words that fit the row
+// next to them far worse than the words it leaves out at the other: it moves by those words.
+std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidate> all,
+                                      int threads) {
+    constexpr int kReach = 2;
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::size_t>(c.width);
+        if (w < 8 || c.height < 8 || c.address < 2 * (kReach + 1)) return;
+        const std::size_t n = w * static_cast<std::size_t>(c.height);
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(2 * (n + 2 * kReach + 2));
+        if (source.readAt(c.address - 2 * (kReach + 1), bytes) != bytes.size()) return;
+        auto words = wordsFrom(bytes);
+        for (auto& x : words) x &= 0x7FFF;
+        const std::size_t first = kReach + 1, end = first + n;  // the candidate in `words`
+        // A word near the start against the one below it; near the end, above it.
+        auto atStart = [&](std::size_t k) { return colourDistance(words[k], words[k + w]); };
+        auto atEnd = [&](std::size_t k) { return colourDistance(words[k], words[k - w]); };
+        int best = 0;
+        double bestGain = 0;
+        for (int d = -kReach; d <= kReach; ++d) {
+            if (d == 0) continue;
+            const auto m = static_cast<std::size_t>(d < 0 ? -d : d);
+            double in = 0, out = 0;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (d < 0) {
+                    in += atStart(first - 1 - k);
+                    out += atEnd(end - 1 - k);
+                } else {
+                    in += atEnd(end + k);
+                    out += atStart(first + k);
+                }
+            }
+            const double gain = (out - in) / static_cast<double>(m);
+            // Words taken that run on in one value past them may be filler of that value.
+            if (d < 0 ? words[first - m] == words[first - m - 1]
+                      : words[end + m - 1] == words[end + m])
+                continue;
+            if (in <= static_cast<double>(m) && out >= 8 * static_cast<double>(m) &&
+                gain > bestGain) {
+                best = d;
+                bestGain = gain;
+            }
+        }
+        c.address = static_cast<std::uint64_t>(static_cast<std::int64_t>(c.address) + 2 * best);
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // A sprite or an icon on a key colour has whole rows of that colour at its top and bottom, and
 // no seam shows where its rows wrap: its content alone fits rows, on a grid the search may
 // guess a few words off, or run on into what lies beside it. The margins tell the picture:
@@ -1138,6 +1190,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
     result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
+    result.candidates = settleEndWords(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);

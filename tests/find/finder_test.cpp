@@ -434,6 +434,18 @@ TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
     }
 }
 
+// A picture on a flat background has no seam; a word before it close to the background, on a
+// row that fits no better, is not its first word while its last word fits the row above.
+TEST(Finder, AWordBeforeAPictureThatFitsWorseThanItsLastIsNotItsFirst) {
+    const Bytes file = concat({randomBytes(3001, 3), Bytes{0x00, 0x00},
+                               spriteOnBackground(150, 60, 1071, 0, 0x1084), Bytes{0xFD, 0xFC},
+                               randomBytes(2000, 53)});
+    bool hit = false;
+    for (const Candidate& f : find(file))
+        hit |= f.address == 3003 && f.width == 150 && std::abs(f.height - 60) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 // Words just before a picture that happen to match the end of its first row fit the row
 // below as well as its own: the seam where each row wraps to the next says where rows start.
 TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
