@@ -680,7 +680,8 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
 // words that hold the other. Rows at a candidate's ends that hold such words (at most a quarter
-// of them, none between) are cut but the one nearest the rest. Where such words then lie only
+// of them, or half where the rest is no flat filler; none between) are cut but the one nearest
+// the rest. Where such words then lie only
 // in its first row, it starts after them; where only in its last row, it starts that many words
 // earlier if the words it then takes fit the row below as its first row does (else those are
 // rows past its end); in both, between them, as many rows as fit. As tall as before where it
@@ -715,12 +716,19 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         std::size_t lead = 0, trail = 0;
         while (lead < h && mixed[lead]) ++lead;
         while (trail < h - lead && mixed[h - 1 - trail]) ++trail;
-        if ((lead + trail) * 4 > h ||
+        if (lead + trail == 0 || (lead + trail) * 2 > h ||
             std::find(mixed.begin() + static_cast<std::ptrdiff_t>(lead),
                       mixed.end() - static_cast<std::ptrdiff_t>(trail),
                       true) != mixed.end() - static_cast<std::ptrdiff_t>(trail))
             return;
-        if (lead + trail == 0) return;
+        // Past a quarter of the rows, only where the rows kept change along a row at least once
+        // a row on average: not a picture whose bit 15 varies, run on into zeros.
+        if ((lead + trail) * 4 > h) {
+            std::size_t changes = 0;
+            for (std::size_t k = (lead + 1) * w; k < (h - trail) * w; ++k)
+                changes += (words[base + k] ^ words[base + k - 1]) & 0x7FFF ? 1 : 0;
+            if (changes < (h - lead - trail) * w / 8) return;
+        }
         const std::size_t cutTop = lead > 0 ? lead - 1 : 0, cutEnd = trail > 0 ? trail - 1 : 0;
         base += cutTop * w;
         const std::size_t rows = h - cutTop - cutEnd;
