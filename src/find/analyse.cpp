@@ -917,7 +917,21 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             for (std::ptrdiff_t t = s; t < std::min(e, N - 1); t += step)
                 beside += left[static_cast<std::size_t>(t)] + right[static_cast<std::size_t>(t)];
             // Nothing but one value a row (a block of filler) is no picture either.
-            if (below > 0.95 * beside / 2 || beside / 2 < 0.02 * pairs) return;
+            if (beside / 2 < 0.02 * pairs || below > beside / 2) return;
+            // Rows streaked along (wood, motion) fit their diagonal neighbours nearly as well
+            // as the word below: where they fit closely and are 32 words or more, one column
+            // standing out at this width, where the rows wrap, is sign enough.
+            if (below > 0.95 * beside / 2) {
+                if (w < 32 || below / pairs > 0.25 * fit.unrelated) return;
+                const std::size_t last = std::min(hi, first + count * w);
+                const double peak = seamPeak(c, first, last, w);
+                // Not at twice the width either, where each row wraps in its middle as well.
+                if (peak < 6 ||
+                    peak < 3 * std::max(seamPeak(c, first, last, w - 1),
+                                        seamPeak(c, first, last, w + 1)) ||
+                    (w % 2 == 0 && seamPeak(c, first, last, w / 2) >= 0.8 * peak))
+                    return;
+            }
             out.push_back({first, std::min(hi, first + count * w),
                            below / pairs / std::max(1.0, fit.unrelated), (below + across) / pairs,
                            below / std::max(1.0, beside / 2), below / std::max(1.0, across)});

@@ -446,6 +446,32 @@ TEST(Finder, AWordBeforeAPictureThatFitsWorseThanItsLastIsNotItsFirst) {
     EXPECT_TRUE(hit);
 }
 
+// Wood grain: each row its own shade, changing slowly along it, beside a background of one
+// colour. The diagonal neighbours fit about as well as the word below; the seam, where each
+// row wraps from the background to the grain, tells the width.
+TEST(Finder, RowsStreakedAlongAreFoundByTheirSeam) {
+    const int width = 200, height = 80;
+    std::mt19937 rng(17);
+    Bytes picture;
+    double shade = 12;
+    for (int y = 0; y < height; ++y) {
+        shade = std::clamp(shade + static_cast<double>(rng() % 9) - 4, 4.0, 27.0);
+        const double slope = (static_cast<double>(rng() % 200) - 100) / 2000;
+        const int edge = 3 * width / 4 + static_cast<int>(rng() % 21) - 10;
+        for (int x = 0; x < width; ++x) {
+            const auto level = static_cast<unsigned>(std::clamp(shade + slope * x, 0.0, 31.0));
+            const auto word = static_cast<std::uint16_t>(
+                x < edge ? level | (level * 3 / 4) << 5 | (level / 2) << 10 : 0x7FE0);
+            picture.insert(picture.end(),
+                           {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
+        }
+    }
+    bool hit = false;
+    for (const Candidate& f : find(concat({randomBytes(3000, 5), picture, randomBytes(2000, 6)})))
+        hit |= f.address == 3000 && f.width == width && std::abs(f.height - height) <= 2;
+    EXPECT_TRUE(hit);
+}
+
 // Words just before a picture that happen to match the end of its first row fit the row
 // below as well as its own: the seam where each row wraps to the next says where rows start.
 TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
