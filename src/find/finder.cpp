@@ -764,10 +764,13 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
             shift = static_cast<std::ptrdiff_t>(start);
         } else {
             // Rows a few words late, or rows past the picture's end: the words that would come
-            // in at the top tell, fitting the row below them as the first row does.
+            // in at the top tell, fitting the row below them as the first row does; or all the
+            // words past `end` hold the other value (filler of it, not one more row at random).
             const auto back = static_cast<std::ptrdiff_t>(n - end);
+            bool clean = true;
+            for (std::size_t k = end; k < n; ++k) clean = clean && top(k) != bit;
             if (back > static_cast<std::ptrdiff_t>(base) ||
-                fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1)
+                (!clean && fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1))
                 return;
             shift = -back;
         }
