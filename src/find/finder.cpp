@@ -707,19 +707,29 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         std::size_t set = 0;
         for (std::size_t k = 0; k < n; ++k) set += top(k);
         const unsigned bit = set * 2 > n ? 1u : 0u;
-        // Rows that hold words of the other value: only a few, at either end, run on past the
-        // picture; all but the one nearest it go.
+        // Rows that hold words of the other value, at either end of the longest run of rows
+        // without, a quarter of the rows there or more and a word in 32: rows past the picture
+        // (filler of mixed values, with rows of one now and then; not a speck of that value
+        // in a picture). All but the one nearest the run go.
         const auto h = static_cast<std::size_t>(c.height);
-        std::vector<bool> mixed(h);
+        std::vector<std::size_t> others(h, 0);
         for (std::size_t k = 0; k < n; ++k)
-            if (top(k) != bit) mixed[k / w] = true;
-        std::size_t lead = 0, trail = 0;
-        while (lead < h && mixed[lead]) ++lead;
-        while (trail < h - lead && mixed[h - 1 - trail]) ++trail;
-        if (lead + trail == 0 || (lead + trail) * 2 > h ||
-            std::find(mixed.begin() + static_cast<std::ptrdiff_t>(lead),
-                      mixed.end() - static_cast<std::ptrdiff_t>(trail),
-                      true) != mixed.end() - static_cast<std::ptrdiff_t>(trail))
+            if (top(k) != bit) ++others[k / w];
+        std::size_t lead = 0, trail = h;  // the longest run: rows [lead, h - trail)
+        for (std::size_t r = 0; r < h;) {
+            std::size_t e = r;
+            while (e < h && others[e] == 0) ++e;
+            if (e - r > h - trail - lead) lead = r, trail = h - e;
+            r = e + 1;
+        }
+        std::size_t mixedRows = 0, otherWords = 0;
+        for (std::size_t r = 0; r < h; ++r)
+            if (r < lead || r >= h - trail) {
+                mixedRows += others[r] > 0;
+                otherWords += others[r];
+            }
+        if (lead + trail == 0 || (lead + trail) * 2 > h || mixedRows * 4 < lead + trail ||
+            (lead + trail > 2 && otherWords * 32 < (lead + trail) * w))
             return;
         // Past a quarter of the rows, only where the rows kept change along a row at least once
         // a row on average: not a picture whose bit 15 varies, run on into zeros.
@@ -774,12 +784,17 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
                 return;
             shift = -back;
         }
-        // The words then taken at either end hold the picture's value too.
+        // The words then taken at either end hold the picture's value too; moved on, it
+        // ends a row earlier where they do not (it cannot start before the first row's last
+        // word of the other value).
         const std::ptrdiff_t lo = shift < 0 ? shift : static_cast<std::ptrdiff_t>(n);
         const std::ptrdiff_t hi = shift < 0 ? 0 : static_cast<std::ptrdiff_t>(n) + shift;
-        if (static_cast<std::size_t>(static_cast<std::ptrdiff_t>(base) + hi) > words.size()) return;
-        for (std::ptrdiff_t k = lo; k < hi; ++k)
-            if (top(static_cast<std::size_t>(k)) != bit) return;
+        bool held =
+            static_cast<std::size_t>(static_cast<std::ptrdiff_t>(base) + hi) <= words.size();
+        for (std::ptrdiff_t k = lo; held && k < hi; ++k)
+            held = top(static_cast<std::size_t>(k)) == bit;
+        if (!held && shift < 0) return;
+        if (!held) --c.height;
         c.address = static_cast<std::uint64_t>(static_cast<std::int64_t>(c.address) + 2 * shift);
     });
     std::sort(all.begin(), all.end(), inFileOrder);

@@ -655,6 +655,20 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
         hit |= f.address == 2001 && f.width == 55 && std::abs(f.height - 55) <= 2;
     }
     EXPECT_TRUE(hit);
+    // Rows before it that fit as well, bit 15 set in a few words of most rows (a program's
+    // table), clear in all of a row now and then.
+    {
+        std::mt19937 rng(12);
+        Bytes rows = syntheticPicture(32, 160, 11);
+        for (std::size_t k = 1; k < 2 * 32 * 60; k += 2)
+            if (k / 64 % 5 != 0 && rng() % 8 == 0) rows[k] |= 0x80;
+        rows[2 * 32 * 60 - 1] |= 0x80;  // the last word before the picture
+        hit = false;
+        for (const Candidate& f : find(concat({randomBytes(2001, 3), rows, randomBytes(3000, 4)})))
+            hit |=
+                f.address == 2001 + 2 * 32 * 60 && f.width == 32 && std::abs(f.height - 100) <= 2;
+        EXPECT_TRUE(hit) << "after a table";
+    }
     // Rows that go on smoothly at that width, bit 15 clear where the picture's is set; fewer
     // or more than a quarter of all.
     for (const int rows : {60, 50}) {
