@@ -678,6 +678,61 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
     return all;
 }
 
+// A screenshot's border, a cartoon's sky: a picture whose first and last words lie in runs of
+// one value, each bounded by other data, starts where the first run starts and ends where the
+// last one ends. Where a candidate's first and last words lie in such runs of 8 words or more,
+// and those runs' outer ends lie within a row of its ends and a whole number of rows apart,
+// they are its ends. Where instead one or two whole rows of one value lie just outside it,
+// bounded by other data, they are its rows (a border's line, unlike the rows it meets).
+std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candidate> all,
+                                       int threads) {
+    constexpr std::uint64_t kBorderRows = 2;
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::uint64_t>(c.width);
+        const std::uint64_t reach = kBorderRows * w + 1;  // words read beyond each end
+        if (w < 8 || c.height < 4 || c.address < 2 * reach || endOf(c) + 2 * reach > source.size())
+            return;
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(static_cast<std::size_t>(2 * (reach + w)));
+        if (source.readAt(c.address - 2 * reach, bytes) != bytes.size()) return;
+        const auto head = wordsFrom(bytes);
+        if (source.readAt(endOf(c) - 2 * w, bytes) != bytes.size()) return;
+        const auto tail = wordsFrom(bytes);
+        auto same = [](std::uint16_t x, std::uint16_t y) { return ((x ^ y) & 0x7FFF) == 0; };
+        // The run of one value that word `k` of `v` lies in: [from, to).
+        auto runAt = [&](const std::vector<std::uint16_t>& v, std::size_t k) {
+            std::size_t from = k, to = k + 1;
+            while (from > 0 && same(v[from - 1], v[k])) --from;
+            while (to < v.size() && same(v[to], v[k])) ++to;
+            return std::pair{from, to};
+        };
+        const std::size_t first = reach, last = w - 1;  // in `head` and `tail`
+        const auto [a, headRun] = runAt(head, first);
+        const auto [tailRun, b] = runAt(tail, last);
+        std::uint64_t start = c.address, end = endOf(c);
+        if (a > 0 && b < tail.size() && headRun - a >= 8 && b - tailRun >= 8 &&
+            (first - a + b - last - 1) % w == 0) {
+            start -= 2 * (first - a);
+            end += 2 * (b - last - 1);
+        } else {
+            // Whole rows of one value just before the first word, and just after the last.
+            const auto [ra, rb] = runAt(head, first - 1);
+            if (ra > 0 && rb == first && (rb - ra) % w == 0) start -= 2 * (rb - ra);
+            const auto [sa, sb] = runAt(tail, last + 1);
+            if (sb < tail.size() && sa == last + 1 && (sb - sa) % w == 0) end += 2 * (sb - sa);
+        }
+        if (start == c.address && end == endOf(c)) return;
+        const auto rows = static_cast<int>((end - start) / (2 * w));
+        if (rows > kMaxSide) return;
+        c.address = start;
+        c.height = rows;
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
 // words that hold the other. Rows at a candidate's ends that hold such words (at most a quarter
 // of them, or half where the rest is no flat filler; none between) are cut but the one nearest
@@ -1215,6 +1270,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
+    result.candidates = frameByFlatEnds(source, std::move(result.candidates), threads);
     result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
     result.candidates = settleEndWords(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.

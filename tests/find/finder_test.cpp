@@ -396,6 +396,25 @@ TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
 // A picture whose left and right edges are alike (here: mirrored) shows no seam where its
 // rows wrap: its first and last rows, fitting the rows beside them where the filler around
 // does not, still place it to the word.
+// A made-up picture whose rows are mirrored about their middle: no seam shows where they wrap.
+// `top` and `bottom`, where not 0, fill its first and last rows (a border's lines).
+Bytes mirrored(int width, int height, std::uint32_t seed, std::uint16_t top = 0,
+               std::uint16_t bottom = 0) {
+    const Bytes half = syntheticPicture(width, height, seed);
+    Bytes picture;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto from = 2 * static_cast<std::size_t>(y * width + std::min(x, width - 1 - x));
+            const std::uint16_t line = y == 0 ? top : y == height - 1 ? bottom : 0;
+            if (line != 0)
+                picture.insert(picture.end(), {static_cast<std::uint8_t>(line),
+                                               static_cast<std::uint8_t>(line >> 8)});
+            else
+                picture.insert(picture.end(), {half[from], half[from + 1]});
+        }
+    return picture;
+}
+
 TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
     // `echo`: words before the picture that repeat the end of its first row, bit 15 set where
     // the picture keeps it clear: they fit as well as the picture's own, and only bit 15 tells.
@@ -408,14 +427,7 @@ TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
                  {134, 66, 2, false, 5}, {174, 86, 22, true, 9},  {134, 66, 2, false, -5},
                  {174, 86, 22, true, -9}};
     for (const auto& c : cases) {
-        const Bytes half = syntheticPicture(c.width, c.height, c.seed);
-        Bytes picture;
-        for (int y = 0; y < c.height; ++y)
-            for (int x = 0; x < c.width; ++x) {
-                const auto from =
-                    2 * static_cast<std::size_t>(y * c.width + std::min(x, c.width - 1 - x));
-                picture.insert(picture.end(), {half[from], half[from + 1]});
-            }
+        const Bytes picture = mirrored(c.width, c.height, c.seed);
         // Before the picture, or (negative) after it, repeating the start of its last row.
         const std::size_t lastRow = picture.size() - 2 * static_cast<std::size_t>(c.width);
         Bytes echo =
@@ -431,6 +443,19 @@ TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
             hit |= f.address == 5000 + (c.echo > 0 ? echo.size() : 0) && f.width == c.width &&
                    std::abs(f.height - c.height) <= 2;
         EXPECT_TRUE(hit) << c.width << " " << c.echo;
+    }
+}
+
+// A border's lines, one colour each, as first and last rows: unlike the rows they meet, they
+// are the picture's all the same where other data lies beyond them.
+TEST(Finder, ABordersLinesArePartOfThePicture) {
+    for (const int width : {150, 300}) {
+        const Bytes file = concat(
+            {randomBytes(3001, 1), mirrored(width, 60, 101, 0x25B9, 0x77BD), Bytes(3000, 0)});
+        bool hit = false;
+        for (const Candidate& f : find(file))
+            hit |= f.address == 3001 && f.width == width && std::abs(f.height - 60) <= 2;
+        EXPECT_TRUE(hit) << width;
     }
 }
 
