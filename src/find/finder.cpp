@@ -733,6 +733,37 @@ std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candida
     return all;
 }
 
+// A first or last row of one value that goes on past the candidate for 4 rows more (a band
+// of zeros or 0xFF) is filler the rows took in: a dark or pale row of the picture fits it
+// closely. (A sprite's margin may go on into the next sprite's, but hardly for 4 rows.)
+std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidate> all) {
+    constexpr int kBeyond = 4;
+    std::vector<std::byte> bytes;
+    // Whether `rows` rows from byte `at` hold one value.
+    auto flat = [&](std::uint64_t at, std::size_t w, int rows) {
+        bytes.resize(2 * w * static_cast<std::size_t>(rows));
+        if (source.readAt(at, bytes) != bytes.size()) return false;
+        const auto v = wordsFrom(bytes);
+        return std::all_of(v.begin(), v.end(),
+                           [&](std::uint16_t x) { return ((x ^ v[0]) & 0x7FFF) == 0; });
+    };
+    for (Candidate& c : all) {
+        const auto w = static_cast<std::size_t>(c.width);
+        const std::uint64_t band = 2 * w * kBeyond;
+        for (int k = 0; k < kBeyond && c.height > 4 && c.address >= band &&
+                        flat(c.address - band, w, kBeyond + 1);
+             ++k) {
+            c.address += 2 * w;
+            --c.height;
+        }
+        for (int k = 0; k < kBeyond && c.height > 4 && endOf(c) + band <= source.size() &&
+                        flat(endOf(c) - 2 * w, w, kBeyond + 1);
+             ++k)
+            --c.height;
+    }
+    return all;
+}
+
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
 // words that hold the other. Rows at a candidate's ends that hold such words (at most a quarter
 // of them, or half where the rest is no flat filler; none between) are cut but the one nearest
@@ -832,6 +863,11 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
             // in at the top tell, fitting the row below them as the first row does; or all the
             // words past `end` hold the other value (filler of it, not one more row at random).
             const auto back = static_cast<std::ptrdiff_t>(n - end);
+            // A whole last row of the other value is a row past the picture.
+            if (back == static_cast<std::ptrdiff_t>(w)) {
+                --c.height;
+                return;
+            }
             bool clean = true;
             for (std::size_t k = end; k < n; ++k) clean = clean && top(k) != bit;
             if (back > static_cast<std::ptrdiff_t>(base) ||
@@ -1271,6 +1307,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
     result.candidates = frameByFlatEnds(source, std::move(result.candidates), threads);
+    result.candidates = dropFillerRows(source, std::move(result.candidates));
     result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
     result.candidates = settleEndWords(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.

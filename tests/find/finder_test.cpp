@@ -680,6 +680,16 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
         hit |= f.address == 2001 && f.width == 55 && std::abs(f.height - 55) <= 2;
     }
     EXPECT_TRUE(hit);
+    // Between zeros and 0xFF (erased flash): a row of either fits a dark or pale row closely.
+    for (const std::uint32_t seed : {1u, 3u, 5u}) {
+        const int width = 60 + static_cast<int>(seed * 7),
+                  height = 50 + static_cast<int>(seed * 13);
+        hit = false;
+        for (const Candidate& f : find(concat(
+                 {Bytes(2000, 0), syntheticPicture(width, height, seed), Bytes(3000, 0xFF)})))
+            hit |= f.address == 2000 && f.width == width && std::abs(f.height - height) <= 2;
+        EXPECT_TRUE(hit) << width << " between zeros and 0xFF";
+    }
     // Rows before it that fit as well, bit 15 set in a few words of most rows (a program's
     // table), clear in all of a row now and then.
     {
