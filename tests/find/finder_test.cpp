@@ -41,6 +41,13 @@ std::uint64_t endOf(const Candidate& c) {
     return c.address + 2ull * c.width * c.height;
 }
 
+// Whether a candidate lies at `address`, `width` wide, its height within 2 rows of `height`.
+bool foundAt(const std::vector<Candidate>& found, std::uint64_t address, int width, int height) {
+    return std::any_of(found.begin(), found.end(), [&](const Candidate& f) {
+        return f.address == address && f.width == width && std::abs(f.height - height) <= 2;
+    });
+}
+
 Bytes concat(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -256,11 +263,8 @@ TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
         const Bytes file = concat({c.zeros ? Bytes(c.before, 0) : randomBytes(c.before, 1), picture,
                                    randomBytes(6000, 2)});
         const auto found = find(file);
-        bool hit = false;
-        for (const Candidate& f : found)
-            hit |=
-                f.address == c.before && f.width == c.width && std::abs(f.height - c.height) <= 2;
-        EXPECT_TRUE(hit) << c.before << " " << c.width << "x" << c.height;
+        EXPECT_TRUE(foundAt(found, c.before, c.width, c.height))
+            << c.before << " " << c.width << "x" << c.height;
         for (const Candidate& f : found) {
             EXPECT_GE(f.confidence, 0.5);
             EXPECT_LE(f.address + 2ull * f.width * f.height, file.size());
@@ -293,11 +297,8 @@ TEST(Finder, SpritesOfABankOnOneBackgroundAreFoundOneByOne) {
         file.insert(file.end(), after.begin(), after.end());
         const auto found = find(file);
         for (std::size_t k = 0; k < starts.size(); ++k) {
-            bool hit = false;
-            for (const Candidate& f : found)
-                hit |= f.address == starts[k] && f.width == bank.width &&
-                       std::abs(f.height - bank.heights[k]) <= 2;
-            EXPECT_TRUE(hit) << bank.width << " wide, sprite " << k << " at " << starts[k];
+            EXPECT_TRUE(foundAt(found, starts[k], bank.width, bank.heights[k]))
+                << bank.width << " wide, sprite " << k << " at " << starts[k];
         }
     }
 }
@@ -318,30 +319,21 @@ TEST(Finder, ABackgroundRowStartsAnIcon) {
         const Bytes file =
             concat({randomBytes(3001, 7), header, icon, header, randomBytes(2000, 8)});
         const std::uint64_t at = 3001 + header.size();
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == at && f.width == c.width && std::abs(f.height - c.width) <= 2;
-        EXPECT_TRUE(hit) << c.width;
+        EXPECT_TRUE(foundAt(find(file), at, c.width, c.width)) << c.width;
     }
     // Right after soft rows of its width, which the search takes for its top rows.
     for (const int width : {33, 48}) {
         const Bytes file = concat({randomBytes(3001, 7), mistyPicture(width, 13),
                                    spriteOnBackground(width, width, 40, 6), randomBytes(2000, 8)});
         const std::uint64_t at = 3001 + 2 * 13 * static_cast<std::uint64_t>(width);
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == at && f.width == width && std::abs(f.height - width) <= 2;
-        EXPECT_TRUE(hit) << width << " after soft rows";
+        EXPECT_TRUE(foundAt(find(file), at, width, width)) << width << " after soft rows";
     }
     // White rows above, more than a quarter of the rest, after zeros.
     Bytes white(2 * 200 * 130, 0xFF);
     for (std::size_t k = 1; k < white.size(); k += 2) white[k] = 0x7F;
     const Bytes file = concat(
         {Bytes(4000, 0), white, spriteOnBackground(200, 150, 41, 0, 0x7FFF), randomBytes(2000, 8)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 4000 && f.width == 200 && std::abs(f.height - 280) <= 2;
-    EXPECT_TRUE(hit) << "white top";
+    EXPECT_TRUE(foundAt(find(file), 4000, 200, 280)) << "white top";
 }
 
 // A board's top line, unlike every row below it, fits the next row only in the margins
@@ -362,10 +354,7 @@ TEST(Finder, AFirstRowUnlikeTheRestStartsThePicture) {
                     framed.push_back(!in ? 0x7F : y == 0 ? 0x02 : board[at + 1]);
                 }
             const Bytes file = concat({randomBytes(4001, 44), framed, randomBytes(3000, 45)});
-            bool hit = false;
-            for (const Candidate& f : find(file))
-                hit |= f.address == 4001 && f.width == c.width && std::abs(f.height - 80) <= 2;
-            EXPECT_TRUE(hit) << c.width << (flat ? " flat" : "");
+            EXPECT_TRUE(foundAt(find(file), 4001, c.width, 80)) << c.width << (flat ? " flat" : "");
         }
 }
 
@@ -385,11 +374,7 @@ TEST(Finder, StripesOnTheSlantKeepTheWidthTheBorderShows) {
             }
         const Bytes file = concat(
             {randomBytes(3001, 47), syntheticPicture(200, 60, 49), picture, randomBytes(3000, 48)});
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == 3001 + 2 * 200 * 60 && f.width == width &&
-                   std::abs(f.height - 90) <= 2;
-        EXPECT_TRUE(hit) << width;
+        EXPECT_TRUE(foundAt(find(file), 3001 + 2 * 200 * 60, width, 90)) << width;
     }
 }
 
@@ -438,11 +423,8 @@ TEST(Finder, RowsWithoutASeamStartWhereTheirEndsAreSharpest) {
         const Bytes file = concat({c.ones ? Bytes(5000, 0xFF) : randomBytes(5000, c.seed + 1),
                                    c.echo >= 0 ? echo : Bytes{}, picture,
                                    c.echo < 0 ? echo : Bytes{}, randomBytes(3000, c.seed + 2)});
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == 5000 + (c.echo > 0 ? echo.size() : 0) && f.width == c.width &&
-                   std::abs(f.height - c.height) <= 2;
-        EXPECT_TRUE(hit) << c.width << " " << c.echo;
+        EXPECT_TRUE(foundAt(find(file), 5000 + (c.echo > 0 ? echo.size() : 0), c.width, c.height))
+            << c.width << " " << c.echo;
     }
 }
 
@@ -452,10 +434,7 @@ TEST(Finder, ABordersLinesArePartOfThePicture) {
     for (const int width : {150, 300}) {
         const Bytes file = concat(
             {randomBytes(3001, 1), mirrored(width, 60, 101, 0x25B9, 0x77BD), Bytes(3000, 0)});
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == 3001 && f.width == width && std::abs(f.height - 60) <= 2;
-        EXPECT_TRUE(hit) << width;
+        EXPECT_TRUE(foundAt(find(file), 3001, width, 60)) << width;
     }
 }
 
@@ -465,10 +444,7 @@ TEST(Finder, AWordBeforeAPictureThatFitsWorseThanItsLastIsNotItsFirst) {
     const Bytes file = concat({randomBytes(3001, 3), Bytes{0x00, 0x00},
                                spriteOnBackground(150, 60, 1071, 0, 0x1084), Bytes{0xFD, 0xFC},
                                randomBytes(2000, 53)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 3003 && f.width == 150 && std::abs(f.height - 60) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(file), 3003, 150, 60));
 }
 
 // Wood grain: each row its own shade, changing slowly along it, beside a background of one
@@ -491,10 +467,8 @@ TEST(Finder, RowsStreakedAlongAreFoundByTheirSeam) {
                            {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
         }
     }
-    bool hit = false;
-    for (const Candidate& f : find(concat({randomBytes(3000, 5), picture, randomBytes(2000, 6)})))
-        hit |= f.address == 3000 && f.width == width && std::abs(f.height - height) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(concat({randomBytes(3000, 5), picture, randomBytes(2000, 6)})), 3000,
+                        width, height));
 }
 
 // Words just before a picture that happen to match the end of its first row fit the row
@@ -504,10 +478,7 @@ TEST(Finder, RowsStartWhereTheyWrapNotWhereWordsBeforeFit) {
         const Bytes picture = syntheticPicture(width, 60, 50);
         const Bytes echo(picture.begin() + 2 * (width - 40), picture.begin() + 2 * width);
         const Bytes file = concat({randomBytes(3001, 51), echo, picture, randomBytes(3000, 52)});
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == 3081 && f.width == width && std::abs(f.height - 60) <= 2;
-        EXPECT_TRUE(hit) << width;
+        EXPECT_TRUE(foundAt(find(file), 3081, width, 60)) << width;
     }
 }
 
@@ -576,19 +547,13 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
     for (const int width : {150, 437}) {
         const Bytes file = concat({randomBytes(3001, 12), syntheticPicture(width, 60, 13),
                                    spriteOnBackground(64, 64, 14, 10), randomBytes(3000, 15)});
-        bool hit = false;
-        for (const Candidate& f : find(file))
-            hit |= f.address == 3001 && f.width == width && std::abs(f.height - 60) <= 2;
-        EXPECT_TRUE(hit) << width;
+        EXPECT_TRUE(foundAt(find(file), 3001, width, 60)) << width;
     }
     // A misty picture a word wider fits the picture's rows too, and more closely than they
     // fit each other: the picture is cut where it begins, not dropped.
     const Bytes file = concat({randomBytes(3001, 12), syntheticPicture(39, 300, 72),
                                mistyPicture(40, 40), randomBytes(3000, 74)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 3001 && f.width == 39 && std::abs(f.height - 300) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(file), 3001, 39, 300));
 }
 
 // A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
@@ -596,10 +561,8 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
 TEST(Finder, APictureOfRedsIsFound) {
     Bytes reds = syntheticPicture(120, 90, 16);
     for (std::size_t i = 0; i < reds.size(); i += 2) reds[i] &= 0x1F, reds[i + 1] = 0;
-    bool hit = false;
-    for (const Candidate& f : find(concat({randomBytes(4001, 17), reds, randomBytes(3000, 18)})))
-        hit |= f.address == 4001 && f.width == 120 && std::abs(f.height - 90) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(
+        foundAt(find(concat({randomBytes(4001, 17), reds, randomBytes(3000, 18)})), 4001, 120, 90));
 }
 
 // A misty picture beside a bank of icons: the icons' texture decides the first width search.
@@ -611,10 +574,7 @@ TEST(Finder, AMistyPictureBesideIconsIsFound) {
         file = concat({file, Bytes{14, 0, 14, 0},
                        spriteOnBackground(14, 14, 70u + static_cast<unsigned>(k))});
     file = concat({file, randomBytes(3000, 63)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 4001 && f.width == width && std::abs(f.height - height) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(file), 4001, width, height));
 }
 
 // A sprite's background whose two bytes happen to agree, as 8-bit indexed pixels' do in flat
@@ -622,10 +582,7 @@ TEST(Finder, AMistyPictureBesideIconsIsFound) {
 TEST(Finder, ABackgroundWhoseBytesAgreeIsNoSignOfIndexedPixels) {
     const Bytes file = concat({randomBytes(3001, 67), spriteOnBackground(300, 120, 68, 0, 0x4B4B),
                                randomBytes(3000, 69)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 3001 && f.width == 300 && std::abs(f.height - 120) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(file), 3001, 300, 120));
 }
 
 // A picture whose lower half is grainy (rows that fit the row below far better than their
@@ -649,10 +606,7 @@ TEST(Finder, AGrainyLowerHalfIsPartOfThePicture) {
             picture[at + 1] = static_cast<std::uint8_t>(grainy >> 8);
         }
     const Bytes file = concat({randomBytes(3001, 83), picture, randomBytes(3000, 84)});
-    bool hit = false;
-    for (const Candidate& f : find(file))
-        hit |= f.address == 3001 && f.width == width && std::abs(f.height - height) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(find(file), 3001, width, height));
 }
 
 // Rows of zeros after a picture are filler, whatever follows them.
@@ -674,21 +628,17 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     // Fewer rows of zeros than a quarter of the picture, met along a row unlike them.
     const Bytes few = concat({randomBytes(2001, 3), syntheticPicture(55, 55, 8),
                               Bytes(55 * 2 * 13 + 20, 0), randomBytes(3000, 4)});
-    bool hit = false;
-    for (const Candidate& f : find(few)) {
-        EXPECT_LE(endOf(f), 2001 + 55 * 2 * 57) << f.height;
-        hit |= f.address == 2001 && f.width == 55 && std::abs(f.height - 55) <= 2;
-    }
-    EXPECT_TRUE(hit);
+    const auto found = find(few);
+    for (const Candidate& f : found) EXPECT_LE(endOf(f), 2001 + 55 * 2 * 57) << f.height;
+    EXPECT_TRUE(foundAt(found, 2001, 55, 55));
     // Between zeros and 0xFF (erased flash): a row of either fits a dark or pale row closely.
     for (const std::uint32_t seed : {1u, 3u, 5u}) {
         const int width = 60 + static_cast<int>(seed * 7),
                   height = 50 + static_cast<int>(seed * 13);
-        hit = false;
-        for (const Candidate& f : find(concat(
-                 {Bytes(2000, 0), syntheticPicture(width, height, seed), Bytes(3000, 0xFF)})))
-            hit |= f.address == 2000 && f.width == width && std::abs(f.height - height) <= 2;
-        EXPECT_TRUE(hit) << width << " between zeros and 0xFF";
+        EXPECT_TRUE(foundAt(find(concat({Bytes(2000, 0), syntheticPicture(width, height, seed),
+                                         Bytes(3000, 0xFF)})),
+                            2000, width, height))
+            << width << " between zeros and 0xFF";
     }
     // Rows before it that fit as well, bit 15 set in a few words of most rows (a program's
     // table), clear in all of a row now and then.
@@ -698,11 +648,9 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
         for (std::size_t k = 1; k < 2 * 32 * 60; k += 2)
             if (k / 64 % 5 != 0 && rng() % 8 == 0) rows[k] |= 0x80;
         rows[2 * 32 * 60 - 1] |= 0x80;  // the last word before the picture
-        hit = false;
-        for (const Candidate& f : find(concat({randomBytes(2001, 3), rows, randomBytes(3000, 4)})))
-            hit |=
-                f.address == 2001 + 2 * 32 * 60 && f.width == 32 && std::abs(f.height - 100) <= 2;
-        EXPECT_TRUE(hit) << "after a table";
+        EXPECT_TRUE(foundAt(find(concat({randomBytes(2001, 3), rows, randomBytes(3000, 4)})),
+                            2001 + 2 * 32 * 60, 32, 100))
+            << "after a table";
     }
     // Rows that go on smoothly at that width, bit 15 clear where the picture's is set; fewer
     // or more than a quarter of all.
@@ -710,11 +658,9 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
         Bytes ending = syntheticPicture(80, 80, 10, Bit15::Set);
         for (std::size_t k = 2 * 80 * static_cast<std::size_t>(rows) + 1; k < ending.size(); k += 2)
             ending[k] &= 0x7F;
-        hit = false;
-        for (const Candidate& f :
-             find(concat({randomBytes(2001, 3), ending, randomBytes(3000, 4)})))
-            hit |= f.address == 2001 && f.width == 80 && std::abs(f.height - rows) <= 2;
-        EXPECT_TRUE(hit) << rows;
+        EXPECT_TRUE(foundAt(find(concat({randomBytes(2001, 3), ending, randomBytes(3000, 4)})),
+                            2001, 80, rows))
+            << rows;
     }
 }
 
@@ -726,10 +672,7 @@ TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     options.minWidth = 1;
     options.minHeight = 1;
     options.minConfidence = 0;
-    bool hit = false;
-    for (const Candidate& f : findInBytes(std::as_bytes(std::span(file)), options))
-        hit |= f.address == 5001 && f.width == 90 && std::abs(f.height - 70) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(findInBytes(std::as_bytes(std::span(file)), options), 5001, 90, 70));
 }
 
 // A program's symbol table: records of 24 bytes, each field much like the one a record below
@@ -800,10 +743,7 @@ TEST(Finder, StrokesOfRedAndBlueOnBlackAreAPicture) {
             drawing.push_back(static_cast<std::uint8_t>(word >> 8));
         }
     const auto found = find(concat({randomBytes(3001, 81), drawing, randomBytes(3000, 82)}));
-    bool hit = false;
-    for (const Candidate& f : found)
-        hit |= f.address == 3001 && f.width == width && std::abs(f.height - height) <= 2;
-    EXPECT_TRUE(hit);
+    EXPECT_TRUE(foundAt(found, 3001, width, height));
 }
 
 TEST(Finder, NothingInDataOfOtherKinds) {
