@@ -765,13 +765,13 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
 }
 
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
-// words that hold the other. Rows at a candidate's ends that hold such words (at most a quarter
-// of them, or half where the rest is no flat filler; none between) are cut but the one nearest
-// the rest. Where such words then lie only
-// in its first row, it starts after them; where only in its last row, it starts that many words
-// earlier if the words it then takes fit the row below as its first row does (else those are
-// rows past its end); in both, between them, as many rows as fit. As tall as before where it
-// moves, and only where the words taken at the other end hold the picture's value.
+// words that hold the other. Rows at a candidate's ends that hold such words, around the longest
+// run of rows without, are cut but the one nearest that run. Where such words then lie only in
+// its first row, it starts after them; where only in its last row, it starts that many words
+// earlier if the words it then takes fit the row below as its first row does, or those it leaves
+// are all of the other value (else they are rows past its end); in both, as many rows between.
+// As tall as before where it moves, or a row shorter where the words it takes at its end do not
+// hold the picture's value.
 std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
