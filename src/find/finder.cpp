@@ -425,7 +425,9 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
     std::vector<std::byte> bytes;
     for (Candidate& c : all) {
         const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-        std::uint64_t len = row * static_cast<std::uint64_t>(c.height + 1) + 2;
+        // Only the candidate's own rows: a row of rough data below a short, flat picture can
+        // outweigh the picture itself.
+        std::uint64_t len = row * static_cast<std::uint64_t>(c.height) + 2;
         // The other reading starts a byte on; at the end of the file, a byte before. Near the
         // end, both are compared on the bytes there are.
         const bool before = c.address + 1 + len > size;
