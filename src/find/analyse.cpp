@@ -1076,6 +1076,18 @@ bool clearEnough(double confidence, int width, int rows, std::span<const std::ui
 
 }  // namespace
 
+bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
+    std::size_t counted = 0, alike = 0;
+    for (const std::uint16_t x : raw) {
+        if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
+        ++counted;
+        // Both whole bytes: a run of one index repeats it exactly, while a colour's two bytes
+        // may agree but for the low byte's top bit (green's lowest).
+        alike += (x & 0xFF) == (x >> 8);
+    }
+    return alike * 50 > counted;
+}
+
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight) {
     std::vector<Found> found;
     const std::size_t n = raw.size();

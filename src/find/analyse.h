@@ -35,6 +35,10 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
 // be 15-bit pixels. `raw` keeps bit 15.
 const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c);
 
+// Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
+// 8-bit indexed pixels do.
+bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);
+
 // A picture found in a stretch: its first word (from the stretch's start), width and rows.
 struct Found {
     std::size_t first = 0;

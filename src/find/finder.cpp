@@ -1170,13 +1170,7 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         bytes.resize(
             static_cast<std::size_t>(std::min<std::uint64_t>(endOf(c) - c.address, 65536)));
         bytes.resize(source.readAt(c.address, bytes));
-        std::size_t counted = 0, mirrored = 0;
-        for (const std::uint16_t x : wordsFrom(bytes)) {
-            if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
-            ++counted;
-            mirrored += (x & 0x7F) == (x >> 8 & 0x7F);
-        }
-        return mirrored * 50 > counted;
+        return bytesAlikeAsIndexed(wordsFrom(bytes));
     };
     for (Candidate& c : all) {
         const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;

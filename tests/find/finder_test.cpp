@@ -212,6 +212,20 @@ TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     EXPECT_EQ(otherKind(greens, Channels(masked)), nullptr);
 }
 
+// Indexed pixels repeat an index in runs, whatever it is; a sprite's colour whose two bytes
+// agree but for the low byte's top bit is no such run.
+TEST(OtherKinds, WordsOfTwoEqualBytesAreRunsOfIndexedPixels) {
+    const struct {
+        std::uint16_t alike;  // 1 word in 20 of the sprite's colours
+        bool indexed;
+    } cases[] = {{0x4B4B, true}, {0x8D8D, true}, {0x0282, false}, {0x1A9A, false}};
+    for (const auto& c : cases) {
+        std::vector<std::uint16_t> words = wordsOf(syntheticPicture(40, 30, 9));
+        for (std::size_t i = 0; i < words.size(); i += 20) words[i] = c.alike;
+        EXPECT_EQ(bytesAlikeAsIndexed(words), c.indexed) << std::hex << c.alike;
+    }
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
