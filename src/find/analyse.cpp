@@ -200,6 +200,26 @@ double seamPeak(const Channels& c, std::size_t lo, std::size_t hi, std::size_t w
     return top / std::max(1.0, column[w / 2]);
 }
 
+// How far words are from the word a row below at widths w - 1, w and w + 1, summed over up to
+// 16384 words of [lo, hi).
+std::array<double, 3> besideFits(const Channels& c, std::size_t lo, std::size_t hi, std::size_t w) {
+    std::array<double, 3> sums{};
+    if (hi < lo + w + 3) return sums;
+    const std::size_t step = std::max<std::size_t>(1, (hi - lo - w - 2) / (1 << 14));
+    for (std::size_t i = lo; i + w + 2 < hi; i += step)
+        for (std::size_t k = 0; k < 3; ++k) sums[k] += c.distance(i, i + w - 1 + k);
+    return sums;
+}
+
+// Whether the seam at width w - 1 + k (k of 0, 1, 2) outweighs rows that fit best at width
+// w - 1 + fitted: a seam stands out at the true width only, but an edge on the slant read at a
+// width one off becomes a column of jumps as well, while its rows fit far worse.
+bool seamDecides(const double (&peaks)[3], const std::array<double, 3>& fits, std::size_t k,
+                 std::size_t fitted) {
+    return k != fitted && peaks[k] >= 3 && peaks[k] >= 2 * peaks[fitted] &&
+           fits[k] <= 1.25 * fits[fitted];
+}
+
 }  // namespace
 
 WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minWidth,
@@ -282,20 +302,16 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     // the neighbouring widths, many more words than the sample decide.
     if (best > minWidth && best < maxWidth) {
         const std::size_t reach = static_cast<std::size_t>(best) + 1;
-        const std::size_t span = hi - lo - reach - 1;
-        const std::size_t step = std::max<std::size_t>(1, span / (1 << 14));
-        double sums[3] = {};
-        for (std::size_t i = lo; i + reach + 1 < hi; i += step)
-            for (int k = 0; k < 3; ++k)
-                sums[k] += c.distance(i, i + reach - 2 + static_cast<std::size_t>(k));
-        int k = static_cast<int>(std::min_element(sums, sums + 3) - sums);
+        const auto sums = besideFits(c, lo, hi, static_cast<std::size_t>(best));
+        int k = static_cast<int>(std::min_element(sums.begin(), sums.end()) - sums.begin());
         // A texture that runs on the slant fits the diagonal neighbour better still; then the
         // seam where each row wraps to the next, one column at the true width only, decides.
         double peaks[3];
         for (int j = 0; j < 3; ++j)
             peaks[j] = seamPeak(c, lo, hi, reach - 2 + static_cast<std::size_t>(j));
         const int seam = static_cast<int>(std::max_element(peaks, peaks + 3) - peaks);
-        if (seam != k && peaks[seam] >= 3 && peaks[seam] >= 2 * peaks[k]) k = seam;
+        if (seamDecides(peaks, sums, static_cast<std::size_t>(seam), static_cast<std::size_t>(k)))
+            k = seam;
         best += k - 1;
     }
     fit.width = best;
@@ -1194,7 +1210,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         for (std::size_t k = 0; k < 3; ++k) peaks[k] = seamPeak(c, seg.first, upTo, w - 1 + k);
         const std::size_t best =
             static_cast<std::size_t>(std::max_element(peaks, peaks + 3) - peaks);
-        if (w < 8 || best == 1 || peaks[best] < 3 || peaks[best] < 2 * peaks[1]) {
+        if (w < 8 || !seamDecides(peaks, besideFits(c, seg.first, upTo, w), best, 1)) {
             accept(seg, fit);
             return;
         }
