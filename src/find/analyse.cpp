@@ -213,11 +213,13 @@ std::array<double, 3> besideFits(const Channels& c, std::size_t lo, std::size_t 
 
 // Whether the seam at width w - 1 + k (k of 0, 1, 2) outweighs rows that fit best at width
 // w - 1 + fitted: a seam stands out at the true width only, but an edge on the slant read at a
-// width one off becomes a column of jumps as well, while its rows fit far worse.
-bool seamDecides(const double (&peaks)[3], const std::array<double, 3>& fits, std::size_t k,
-                 std::size_t fitted) {
-    return k != fitted && peaks[k] >= 3 && peaks[k] >= 2 * peaks[fitted] &&
-           fits[k] <= 1.25 * fits[fitted];
+// width one off becomes a column of jumps as well, while its rows fit far worse. `fits` gives
+// besideFits, asked only where the seam would decide.
+template <class Fits>
+bool seamDecides(const double (&peaks)[3], Fits fits, std::size_t k, std::size_t fitted) {
+    if (k == fitted || peaks[k] < 3 || peaks[k] < 2 * peaks[fitted]) return false;
+    const std::array<double, 3> f = fits();
+    return f[k] <= 1.25 * f[fitted];
 }
 
 }  // namespace
@@ -310,7 +312,9 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
         for (int j = 0; j < 3; ++j)
             peaks[j] = seamPeak(c, lo, hi, reach - 2 + static_cast<std::size_t>(j));
         const int seam = static_cast<int>(std::max_element(peaks, peaks + 3) - peaks);
-        if (seamDecides(peaks, sums, static_cast<std::size_t>(seam), static_cast<std::size_t>(k)))
+        if (seamDecides(
+                peaks, [&] { return sums; }, static_cast<std::size_t>(seam),
+                static_cast<std::size_t>(k)))
             k = seam;
         best += k - 1;
     }
@@ -1210,7 +1214,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         for (std::size_t k = 0; k < 3; ++k) peaks[k] = seamPeak(c, seg.first, upTo, w - 1 + k);
         const std::size_t best =
             static_cast<std::size_t>(std::max_element(peaks, peaks + 3) - peaks);
-        if (w < 8 || !seamDecides(peaks, besideFits(c, seg.first, upTo, w), best, 1)) {
+        if (w < 8 || !seamDecides(
+                         peaks, [&] { return besideFits(c, seg.first, upTo, w); }, best, 1)) {
             accept(seg, fit);
             return;
         }
