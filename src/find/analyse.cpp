@@ -383,10 +383,15 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     // themselves jump about, unlike a smooth photograph's.
     const int straightJumps = jumps;
     carries = jumps = 0;
+    // Sound changes from each sample to the next; a sprite's words a byte over keep the value
+    // of its ground for most of a row.
+    std::size_t overPairs = 0, overChanges = 0;
     for (std::size_t at : runs) {
         for (std::size_t i = at; i < at + kRun && i + 2 < n; ++i) {
             const auto a = static_cast<std::uint16_t>(raw[i] >> 8 | (raw[i + 1] & 0xFF) << 8);
             const auto b = static_cast<std::uint16_t>(raw[i + 1] >> 8 | (raw[i + 2] & 0xFF) << 8);
+            ++overPairs;
+            overChanges += a != b;
             const int step = static_cast<std::int16_t>(static_cast<std::uint16_t>(b - a));
             if (colourDistance(a & 0x7FFF, b & 0x7FFF) >= 20) {
                 ++jumps;
@@ -394,7 +399,8 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
             }
         }
     }
-    if (straightJumps >= 16 && jumps >= 16 && carries * 10 >= jumps * 3)
+    if (straightJumps >= 16 && jumps >= 16 && carries * 10 >= jumps * 3 &&
+        overChanges * 2 > overPairs)
         return "sampled wave, a byte over";
     // Only where red changes: in a picture of greens and blues alone, six bits of green, weighed
     // at half, make any reading look twice as smooth.

@@ -212,6 +212,35 @@ TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     EXPECT_EQ(otherKind(greens, Channels(masked)), nullptr);
 }
 
+// Sound read a byte over changes from each word to the next, as numbers close by; a sprite of
+// a few dark reds on one ground keeps the ground's value for most of a row, with steps as small
+// as sound's where two reds meet.
+TEST(OtherKinds, SoundAByteOverIsNoSpriteOfFewColours) {
+    Bytes tone = testing::toneSamples(8192, 91.7, 1000);
+    std::mt19937 hiss(3);
+    for (std::size_t i = 0; i < tone.size(); i += 2)
+        tone[i] = static_cast<std::uint8_t>(tone[i] + hiss() % 16);
+    const auto over = wordsOf(Bytes(tone.begin() + 1, tone.end()));
+    std::vector<std::uint16_t> masked(over);
+    for (auto& w : masked) w &= 0x7FFF;
+    EXPECT_NE(otherKind(over, Channels(masked)), nullptr);
+    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
+        std::mt19937 rng(seed);
+        const int width = 192, height = 64;
+        std::vector<std::uint16_t> sprite(width * height, 0xBEC1);
+        const std::uint16_t reds[] = {0x801B, 0x8002, 0x8009, 0x8436};
+        for (int blob = 0; blob < 150; ++blob) {
+            const int x0 = static_cast<int>(rng() % width), y0 = static_cast<int>(rng() % height);
+            const std::uint16_t red = reds[rng() % 4];
+            for (int y = y0; y < std::min(height, y0 + 4); ++y)
+                for (int x = x0; x < std::min(width, x0 + 5); ++x) sprite[y * width + x] = red;
+        }
+        std::vector<std::uint16_t> words(sprite);
+        for (auto& w : words) w &= 0x7FFF;
+        EXPECT_EQ(otherKind(sprite, Channels(words)), nullptr) << seed;
+    }
+}
+
 // Indexed pixels repeat an index in runs, whatever it is; a sprite's colour whose two bytes
 // agree but for the low byte's top bit is no such run.
 TEST(OtherKinds, WordsOfTwoEqualBytesAreRunsOfIndexedPixels) {
