@@ -1366,10 +1366,19 @@ ReadingCost readingCost(std::span<const std::uint16_t> raw, int width) {
     }
     cost.changes = static_cast<double>(changes) / (2.0 * static_cast<double>(n));
     cost.roughness = static_cast<double>(distance) / (2.0 * static_cast<double>(n));
+    std::vector<bool> seen(1 << 15);
+    for (const std::uint16_t x : raw.first(n)) {
+        cost.colours += !seen[x & 0x7FFF];
+        seen[x & 0x7FFF] = true;
+    }
+    cost.words = n;
     return cost;
 }
 
 bool truerReading(const ReadingCost& a, const ReadingCost& b) {
+    const std::size_t fewer = std::min(a.colours, b.colours);
+    if (fewer * 16 <= std::min(a.words, b.words) && fewer * 3 <= std::max(a.colours, b.colours))
+        return a.colours < b.colours;
     const double most = std::max(a.changes, b.changes);
     if (std::min(a.changes, b.changes) < 0.6 && std::abs(a.changes - b.changes) > 0.15 * most)
         return a.changes < b.changes;

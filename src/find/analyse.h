@@ -65,15 +65,18 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
 
 // How much the words of a reading change from each to the next and to the one a row below.
 struct ReadingCost {
-    double changes = 0;    // share of neighbours that differ
-    double roughness = 0;  // mean distance between neighbours
+    double changes = 0;       // share of neighbours that differ
+    double roughness = 0;     // mean distance between neighbours
+    std::size_t colours = 0;  // how many values the words take
+    std::size_t words = 0;
 };
 ReadingCost readingCost(std::span<const std::uint16_t> raw, int width);
 
 // Of two readings of the same bytes, one byte apart, whether `a` is the picture. Read a byte
 // off, each edge between two flat colours becomes two changes with a mixed word between, and
 // fine detail of a photograph becomes rougher; a few mixed words can be closer in distance
-// than the edge itself, so flat pictures are judged by how often their words change.
+// than the edge itself, so flat pictures are judged by how often their words change, and a
+// drawing of few colours (softened letters included) by how many more the mixed words make.
 bool truerReading(const ReadingCost& a, const ReadingCost& b);
 
 }  // namespace pixvue::find

@@ -273,6 +273,19 @@ TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     }
 }
 
+// Readings of real pictures as measured, the true one first: a window's title bar with soft
+// letters (its mixed words are a few more changes, and closer than its edges, but four times
+// the colours); a font of 32 greys, whose mixed words happen to take only 16 values.
+TEST(Reading, ADrawingOfFewColoursIsTheReadingWithFewerColours) {
+    const std::pair<ReadingCost, ReadingCost> cases[] = {
+        {{0.105, 3.01, 82, 11200}, {0.122, 2.88, 304, 11200}},
+        {{0.49, 3.37, 32, 198656}, {0.47, 5.67, 16, 198656}}};
+    for (const auto& [right, wrong] : cases) {
+        EXPECT_TRUE(truerReading(right, wrong)) << right.colours;
+        EXPECT_FALSE(truerReading(wrong, right)) << right.colours;
+    }
+}
+
 // A picture at a known place in random filler, read as the viewer would: address, width and
 // height are what matter, whatever bit 15 holds.
 TEST(Finder, FindsPictureInFillerAtEitherParityWhateverBit15) {
