@@ -595,11 +595,31 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
             // pixels), which fits any even width.
             return diagonal < pairs || second < 0.7 * next ? 2.0 : down / diagonal;
         };
+        // Whether the seam where rows wrap stands out in the last column of the rows from `at`
+        // (the rows of a photograph scaled smoothly fit their diagonal neighbours as well as
+        // the word below, but still wrap there).
+        auto seamHolds = [&](std::uint64_t at, int rows, double ratio) {
+            const std::vector<double> column = seamColumns(source, at, c.width, rows);
+            if (column.empty()) return false;
+            std::vector<double> sorted(column);
+            std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                             sorted.end());
+            return column.back() >= ratio * std::max(1.0, sorted[w / 2]);
+        };
         double own = 0;
-        if (c.address < 2 || rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.95) return;
+        if (c.address < 2) return;
+        const bool bySeam = rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.95;
+        if (bySeam && (w < 32 || !seamHolds(c.address, c.height, 2.5))) return;
         while (c.height + kBlock <= kMaxSide && endOf(c) + 2 * w * (kBlock + 1) <= limit) {
             double below = 0;
-            if (rowsFrom(endOf(c), kBlock, below) >= 0.95 || below > 3 * own + 3) break;
+            const double ratio = rowsFrom(endOf(c), kBlock, below);
+            // The seam over these rows and the block before, as a band of rows may blur it, and
+            // still showing in these.
+            if (below > (bySeam ? 2 * own + 2 : 3 * own + 3) ||
+                (bySeam ? !seamHolds(endOf(c) - 2 * w * kBlock, 2 * kBlock, 2.5) ||
+                              !seamHolds(endOf(c), kBlock, 1.5)
+                        : ratio >= 0.95))
+                break;
             c.height += kBlock;
         }
     });
