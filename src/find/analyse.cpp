@@ -1049,22 +1049,35 @@ bool notAPicture(std::span<const std::uint16_t> raw, std::span<const std::uint16
         // A large picture whose rows fit clearly may have a background whose two bytes happen
         // to agree. Indexed pixels change from one flat area to the next at any byte, so half
         // the words at their edges hold one byte of each; a picture's words change whole.
-        if (std::strcmp(kind, "indexed pixels") != 0 || seg.quality > 0.2 || count < 16384)
-            return true;
-        std::array<std::size_t, 128> byValue{};
-        for (const std::uint16_t x : own)
-            if ((x & 0x7F) == (x >> 8 & 0x7F)) ++byValue[x & 0x7F];
-        const auto key = static_cast<unsigned>(std::max_element(byValue.begin(), byValue.end()) -
-                                               byValue.begin());
-        auto background = [&](unsigned x) { return (x & 0x7F) == key && (x >> 8 & 0x7F) == key; };
-        auto half = [&](unsigned x) { return ((x & 0x7F) == key) != ((x >> 8 & 0x7F) == key); };
-        std::size_t edges = 0, halves = 0;
-        for (std::size_t i = 0; i + 1 < count; ++i)
-            if (background(own[i]) != background(own[i + 1])) {
-                ++edges;
-                halves += half(background(own[i]) ? own[i + 1] : own[i]);
-            }
-        if (edges < 16 || halves * 5 >= edges) return true;
+        if (std::strcmp(kind, "indexed pixels") != 0) return true;
+        // Indexed pixels hold two to a word either way: read a byte over, they are as smooth.
+        // A picture read so is far rougher.
+        double along = 0, over = 0;
+        for (std::size_t i = 0; i + 2 < count; ++i) {
+            along += colourDistance(own[i] & 0x7FFF, own[i + 1] & 0x7FFF);
+            over += colourDistance((own[i] >> 8 | own[i + 1] << 8) & 0x7FFF,
+                                   (own[i + 1] >> 8 | own[i + 2] << 8) & 0x7FFF);
+        }
+        const bool rougherOver = count >= 1024 && over >= 3 * along + static_cast<double>(count);
+        if (!rougherOver) {
+            if (seg.quality > 0.2 || count < 16384) return true;
+            std::array<std::size_t, 128> byValue{};
+            for (const std::uint16_t x : own)
+                if ((x & 0x7F) == (x >> 8 & 0x7F)) ++byValue[x & 0x7F];
+            const auto key = static_cast<unsigned>(
+                std::max_element(byValue.begin(), byValue.end()) - byValue.begin());
+            auto background = [&](unsigned x) {
+                return (x & 0x7F) == key && (x >> 8 & 0x7F) == key;
+            };
+            auto half = [&](unsigned x) { return ((x & 0x7F) == key) != ((x >> 8 & 0x7F) == key); };
+            std::size_t edges = 0, halves = 0;
+            for (std::size_t i = 0; i + 1 < count; ++i)
+                if (background(own[i]) != background(own[i + 1])) {
+                    ++edges;
+                    halves += half(background(own[i]) ? own[i + 1] : own[i]);
+                }
+            if (edges < 16 || halves * 5 >= edges) return true;
+        }
     }
     return (seg.repeat < 0.15 && seg.roughness > 4) || (seg.repeat < 0.4 && seg.roughness > 12);
 }

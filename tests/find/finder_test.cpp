@@ -639,6 +639,14 @@ TEST(Finder, ABackgroundWhoseBytesAgreeIsNoSignOfIndexedPixels) {
     const Bytes file = concat({randomBytes(3001, 67), spriteOnBackground(300, 120, 68, 0, 0x4B4B),
                                randomBytes(3000, 69)});
     EXPECT_TRUE(foundAt(find(file), 3001, 300, 120));
+    // Smaller, on magenta with bit 15 set (0xB8B8): read a byte over, it is far rougher, which
+    // indexed pixels never are.
+    for (const std::uint32_t seed : {1u, 2u, 3u})
+        EXPECT_TRUE(foundAt(
+            find(concat({randomBytes(3001, 67), spriteOnBackground(120, 90, seed, 0, 0xB8B8),
+                         randomBytes(3000, 69)})),
+            3001, 120, 90))
+            << seed;
 }
 
 // A picture whose lower half is grainy (rows that fit the row below far better than their
