@@ -622,6 +622,47 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
                 break;
             c.height += kBlock;
         }
+        // A sheet's last rows may be mostly its ground, with small sprites here and there:
+        // blocks that are mostly the value most common in its last rows, and close to the row
+        // above, are its rows; blocks of ground alone only up to one with something on it (a run
+        // of filler of that value, zeros or erased flash, is none of it).
+        auto groundShare = [&](std::uint64_t at, std::uint16_t& value) {
+            bytes.resize(2 * w * kBlock);
+            if (source.readAt(at, bytes) != bytes.size()) return 0.0;
+            auto words = wordsFrom(bytes);
+            for (auto& x : words) x &= 0x7FFF;
+            if (value == 0xFFFF) {
+                std::sort(words.begin(), words.end());
+                std::size_t most = 0;
+                for (std::size_t k = 0, e = 0; k < words.size(); k = e) {
+                    for (e = k; e < words.size() && words[e] == words[k]; ++e) {
+                    }
+                    if (e - k > most) most = e - k, value = words[k];
+                }
+            }
+            return static_cast<double>(std::count(words.begin(), words.end(), value)) /
+                   static_cast<double>(words.size());
+        };
+        std::uint16_t ground = 0xFFFF;
+        if (w < 16 || groundShare(endOf(c) - 2 * w * kBlock, ground) < 0.5) return;
+        constexpr int kBareBlocks = 4;
+        for (;;) {
+            int bare = 0;
+            double share = 0, below = 0;
+            for (; bare <= kBareBlocks; ++bare) {
+                const std::uint64_t at =
+                    endOf(c) + 2 * w * kBlock * static_cast<std::uint64_t>(bare);
+                if (c.height + kBlock * (bare + 1) > kMaxSide || at + 2 * w * (kBlock + 1) > limit)
+                    return;
+                share = groundShare(at, ground);
+                if (share < 0.99) break;
+            }
+            if (share < 0.5 || bare > kBareBlocks) return;
+            rowsFrom(endOf(c) + 2 * w * (kBlock * static_cast<std::uint64_t>(bare) - 1), kBlock,
+                     below);
+            if (below > 2 * own + 2) return;
+            c.height += kBlock * (bare + 1);
+        }
     });
     return all;
 }
