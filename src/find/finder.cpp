@@ -658,8 +658,10 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
                 if (share < 0.99) break;
             }
             if (share < 0.5 || bare > kBareBlocks) return;
-            rowsFrom(endOf(c) + 2 * w * (kBlock * static_cast<std::uint64_t>(bare) - 1), kBlock,
-                     below);
+            // The block with something on it, against the row above it.
+            const std::uint64_t block =
+                endOf(c) + 2 * w * kBlock * static_cast<std::uint64_t>(bare);
+            rowsFrom(block - 2 * w, kBlock, below);
             if (below > 2 * own + 2) return;
             c.height += kBlock * (bare + 1);
         }
