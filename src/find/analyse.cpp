@@ -1145,6 +1145,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     constexpr std::size_t kSmallest = 1024;
     struct Span {
         std::size_t lo, hi;
+        // Of a window inside rows that were judged no picture: their roughness (see below).
+        double inRowsOf = 0;
     };
     std::vector<Span> pending;
     for (std::size_t lo = 0; lo < n; lo += kWindow) {
@@ -1153,14 +1155,21 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         if (hi == n) break;
     }
     std::reverse(pending.begin(), pending.end());
-    std::vector<Span> covered;
+    // Rows listed as pictures, and rows judged to be none; windows inside the latter, searched
+    // again, and the rows that were.
+    std::vector<Span> covered, judged, insideLater, searchedInside;
     const std::size_t leftover = static_cast<std::size_t>(searchFrom) * minHeight + 256;
+    double inRowsOf = 0;  // of the window being searched
     auto coveredWords = [&](std::size_t lo, std::size_t hi) {
         std::size_t sum = 0;
-        for (const Span& s : covered) {
-            const std::size_t a = std::max(lo, s.lo), b = std::min(hi, s.hi);
-            if (b > a) sum += b - a;
-        }
+        auto add = [&](const std::vector<Span>& list) {
+            for (const Span& s : list) {
+                const std::size_t a = std::max(lo, s.lo), b = std::min(hi, s.hi);
+                if (b > a) sum += b - a;
+            }
+        };
+        add(covered);
+        if (inRowsOf == 0) add(judged);
         return sum;
     };
     auto listable = [&](const Segment& seg, const WidthFit& fit) {
@@ -1169,13 +1178,49 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                clearEnough(confidenceFor(seg.quality, seg.dip, fit.width, rows), fit.width, rows,
                            raw.subspan(seg.first, seg.last - seg.first));
     };
+    // Rows of one width may run from a sprite set on through other data and over a small
+    // photograph after it (any width fits a smooth one loosely), and be judged whole to be
+    // that data: a long run of them is searched again in parts, once; unless their own words
+    // are 16-bit colour of another layout, as every part of them is too.
+    auto searchInsideLater = [&](const Segment& seg) {
+        const std::size_t len = seg.last - seg.first;
+        if (inRowsOf > 0 || len < kSmallest) return;
+        for (const Span& s : searchedInside)
+            if (std::min(s.hi, seg.last) > std::max(s.lo, seg.first)) return;
+        // Only where some part is smoother than the whole by a fifth: rows of one kind of data
+        // throughout are about as rough in every part.
+        const std::size_t part = std::max<std::size_t>(kSmallest / 2, len / 4);
+        std::vector<Span> parts;
+        double whole = 0, smoothest = 1e9;
+        for (std::size_t a = seg.first; a < seg.last; a += part) {
+            const std::size_t b = seg.last - a < part + part / 2 ? seg.last : a + part;
+            double steps = 0;
+            for (std::size_t i = a; i + 1 < b; ++i) steps += c.distance(i, i + 1);
+            whole += steps;
+            smoothest = std::min(smoothest, steps / static_cast<double>(b - a));
+            parts.push_back({a, b, seg.roughness});
+            if (b == seg.last) break;
+        }
+        if (5 * smoothest >= 4 * whole / static_cast<double>(len)) return;
+        const char* kind = otherKind(raw.subspan(seg.first, len),
+                                     Channels(std::span(words).subspan(seg.first, len)));
+        if (!kind || std::strcmp(kind, "16-bit colour of another layout") == 0) return;
+        searchedInside.push_back({seg.first, seg.last});
+        insideLater.insert(insideLater.end(), parts.begin(), parts.end());
+    };
     auto accept = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
         if (fit.width < minWidth || rows < minHeight) return;
         if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) return;
+        // Inside rows judged no picture, only a picture clearly smoother than they are.
+        if (inRowsOf > 0 && !(2 * seg.roughness < inRowsOf)) return;
         // Looked at either way: the windows it spans are not searched again.
+        if (!listable(seg, fit)) {
+            judged.push_back({seg.first, seg.last});
+            searchInsideLater(seg);
+            return;
+        }
         covered.push_back({seg.first, seg.last});
-        if (!listable(seg, fit)) return;
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
         std::snprintf(reason, sizeof reason,
@@ -1245,9 +1290,14 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                                            std::min(n, seg.last + margin), other, minHeight))
             accept(s, other);
     };
-    for (int round = 0; round < 4096 && !pending.empty(); ++round) {
+    for (int round = 0; round < 4096 && !(pending.empty() && insideLater.empty()); ++round) {
+        if (pending.empty()) {
+            pending.assign(insideLater.rbegin(), insideLater.rend());
+            insideLater.clear();
+        }
         const Span sp = pending.back();
         pending.pop_back();
+        inRowsOf = sp.inRowsOf;
         if (coveredWords(sp.lo, sp.hi) + leftover > sp.hi - sp.lo) continue;
         // Below 8 words a row is hardly longer than the smoothness of the data itself, so those
         // widths are tried only where no wider one fits.
@@ -1267,7 +1317,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             if (to - from >= sp.hi - sp.lo && sp.hi - sp.lo < 2 * kSmallest) return;
             for (std::size_t a = from; a < to; a += small) {
                 const std::size_t b = to - a < small + small / 2 ? to : a + small;
-                if (b - a >= leftover) pending.push_back({a, b});
+                if (b - a >= leftover) pending.push_back({a, b, sp.inRowsOf});
                 if (b == to) break;
             }
         };

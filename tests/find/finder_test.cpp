@@ -621,6 +621,28 @@ TEST(Finder, APictureOfRedsIsFound) {
         foundAt(find(concat({randomBytes(4001, 17), reds, randomBytes(3000, 18)})), 4001, 120, 90));
 }
 
+// Rows of a sprite set's width run on through an icon of 32-bit pixels and over a small
+// photograph after it, which fits any width loosely; judged whole, they are 32-bit pixels. The
+// photograph is found all the same.
+TEST(Finder, APhotographAfterSpritesAndOtherDataIsFound) {
+    for (std::uint32_t seed = 4; seed < 14; ++seed) {
+        Bytes rgb32;
+        const auto icon = wordsOf(syntheticPicture(16, 12, seed + 100));
+        for (const unsigned w : icon)
+            rgb32.insert(rgb32.end(),
+                         {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
+                          std::uint8_t((w >> 10 & 31) << 3), 255});
+        const int width = 20 + static_cast<int>(seed % 20),
+                  height = 40 + static_cast<int>(seed % 25);
+        const Bytes sprites = spriteOnBackground(12, 48, seed);
+        const Bytes file = concat({randomBytes(3001, seed), sprites, rgb32,
+                                   syntheticPicture(width, height, seed + 7, Bit15::Random),
+                                   randomBytes(3000, seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 3001 + sprites.size() + rgb32.size(), width, height))
+            << seed;
+    }
+}
+
 // A misty picture beside a bank of icons: the icons' texture decides the first width search.
 TEST(Finder, AMistyPictureBesideIconsIsFound) {
     const int width = 89, height = 38;
