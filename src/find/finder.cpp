@@ -961,27 +961,38 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
 // next to them far worse than the words it leaves out at the other: it moves by those words.
 std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidate> all,
                                       int threads) {
-    constexpr int kReach = 2;
+    constexpr std::size_t kReach = 2;
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
         Candidate& c = all[i];
         const auto w = static_cast<std::size_t>(c.width);
-        if (w < 8 || c.height < 8 || c.address < 2 * (kReach + 1)) return;
+        if (w < 8 || c.height < 8) return;
         const std::size_t n = w * static_cast<std::size_t>(c.height);
+        // The words around it, as far as the file goes: one more each way than it may move.
+        const std::size_t before =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kReach + 1, c.address / 2));
         std::vector<std::byte>& bytes = buffers[worker];
-        bytes.resize(2 * (n + 2 * kReach + 2));
-        if (source.readAt(c.address - 2 * (kReach + 1), bytes) != bytes.size()) return;
-        auto words = wordsFrom(bytes);
+        bytes.resize(2 * (before + n + kReach + 1));
+        const std::size_t got = source.readAt(c.address - 2 * before, bytes) / 2;
+        if (got < before + n) return;
+        auto words = wordsFrom(std::span(bytes.data(), 2 * got));
         for (auto& x : words) x &= 0x7FFF;
-        const std::size_t first = kReach + 1, end = first + n;  // the candidate in `words`
+        const std::size_t first = before, end = first + n;  // the candidate in `words`
+        const std::size_t after = got - end;
         // A word near the start against the one below it; near the end, above it.
         auto atStart = [&](std::size_t k) { return colourDistance(words[k], words[k + w]); };
         auto atEnd = [&](std::size_t k) { return colourDistance(words[k], words[k - w]); };
+        // How closely the candidate's own rows fit: a textured picture's words fit the row
+        // next to them only so closely.
+        double typical = 0;
+        for (std::size_t k = first; k + w < end; ++k) typical += atStart(k);
+        typical /= static_cast<double>(n - w);
+        const double close = std::max(1.0, 2 * typical);
         int best = 0;
         double bestGain = 0;
-        for (int d = -kReach; d <= kReach; ++d) {
-            if (d == 0) continue;
+        for (int d = -static_cast<int>(kReach); d <= static_cast<int>(kReach); ++d) {
             const auto m = static_cast<std::size_t>(d < 0 ? -d : d);
+            if (d == 0 || m > (d < 0 ? before : after)) continue;
             double in = 0, out = 0;
             for (std::size_t k = 0; k < m; ++k) {
                 if (d < 0) {
@@ -994,11 +1005,11 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
             }
             const double gain = (out - in) / static_cast<double>(m);
             // Words taken that run on in one value past them may be filler of that value.
-            if (d < 0 ? words[first - m] == words[first - m - 1]
-                      : words[end + m - 1] == words[end + m])
+            if (d < 0 ? m < before && words[first - m] == words[first - m - 1]
+                      : m < after && words[end + m - 1] == words[end + m])
                 continue;
-            if (in <= static_cast<double>(m) && out >= 8 * static_cast<double>(m) &&
-                gain > bestGain) {
+            if (in <= close * static_cast<double>(m) && out >= 8 * static_cast<double>(m) &&
+                out >= 4 * in && gain > bestGain) {
                 best = d;
                 bestGain = gain;
             }
