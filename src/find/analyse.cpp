@@ -300,6 +300,18 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
             break;
         }
     }
+    // Frames of a sheet, one under another, match the same row of the next frame best (the
+    // best width is the frame's width times its height); where a width that many times
+    // narrower, frames at least half as tall as wide, is a clear dip of its own with rows
+    // that fit well, it is the sheet's.
+    for (int k = best / std::max(minWidth, 8); k >= 8; --k) {
+        if (best % k != 0) continue;
+        const int w = best / k;
+        if (2 * k >= w && better[w] <= 0.25 * unrelated && dip(w) <= 0.8) {
+            best = w;
+            break;
+        }
+    }
     // A smooth picture fits its diagonal neighbours nearly as well as the word below: between
     // the neighbouring widths, many more words than the sample decide.
     if (best > minWidth && best < maxWidth) {

@@ -165,6 +165,24 @@ TEST(WidthSearchSmooth, FindsTheWidthOfAVerySmoothPicture) {
     EXPECT_EQ(searchWidth(Channels(words), 0, words.size(), 8, 1024).width, width);
 }
 
+// Frames of a sheet, one under another and nearly alike, match the same row of the next frame
+// more closely than the row below: the width is still the frame's, not its area.
+TEST(WidthSearchSheet, FramesOfASheetGiveTheFramesWidthNotTheirArea) {
+    for (const int side : {24, 32}) {
+        Bytes sheet;
+        const Bytes frame = spriteOnBackground(side, side, 5, 2);
+        for (int k = 0; k < 14; ++k) {
+            Bytes moved = frame;
+            // A few words change from frame to frame, as an animation's do.
+            const Bytes changes = randomBytes(8, static_cast<std::uint32_t>(k));
+            for (const std::uint8_t at : changes) moved[2 * (at % frame.size() / 2)] ^= 0x05;
+            sheet.insert(sheet.end(), moved.begin(), moved.end());
+        }
+        const auto words = wordsOf(sheet);
+        EXPECT_EQ(searchWidth(Channels(words), 0, words.size(), 8, 1024).width, side);
+    }
+}
+
 TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     // 32-bit pixels: two words a pixel, alike two words on, not one.
     Bytes rgb32;
