@@ -1359,7 +1359,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                 return seg.last > sp.lo && seg.first < sp.hi;
             });
         };
-        if (segs.empty() && fit.width > minWidth && fit.vertical < 0.5 * fit.unrelated)
+        if (!inWindow(segs) && fit.width > minWidth && fit.vertical < 0.5 * fit.unrelated)
             for (const int d : {-1, 1}) {
                 WidthFit beside = fit;
                 beside.width += d;

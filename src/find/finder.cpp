@@ -252,45 +252,64 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
     // A part joined may then meet the one before it (parts of one picture a word off each
     // other's grid, the later one moved onto the first's by the part after it): again, until
     // nothing joins.
+    // Whether `c` joins `p`, and how: moves `p` over both.
+    auto join = [&](Candidate& p, const Candidate& c) {
+        const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
+        const bool onGrid = (c.address - p.address) % row == 0;
+        const std::uint64_t near =
+            row * std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
+        const Candidate* grid = nullptr;
+        // Off the grid, parts may share part of a row, or overlap: the seams choose.
+        const bool offGridNear =
+            !onGrid && c.address > p.address && (c.address - p.address) % 2 == 0 &&
+            (c.address + row > endOf(p) ? c.address + row - endOf(p) <= near / 2 + row
+                                        : c.address < endOf(p));
+        // On one grid, parts that overlap are rows of one picture.
+        if (p.width != c.width ||
+            !((onGrid && c.address > p.address && c.address < endOf(p)) ||
+              (onGrid && c.address >= endOf(p) &&
+               (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
+                rowsBetween(endOf(p), c.address, c.width))) ||
+              (offGridNear && (grid = sharedGrid(p, c)) != nullptr)))
+            return false;
+        const std::uint64_t from =
+            grid == &c ? p.address + (c.address - p.address) % row : p.address;
+        // To the nearest row, but within the data.
+        const std::uint64_t end = std::max(endOf(c), endOf(p));
+        const auto rows =
+            static_cast<int>(std::min(end - from + row / 2, source.size() - from) / row);
+        if (rows > kMaxSide) return false;
+        p.confidence = (p.confidence * p.height + c.confidence * c.height) / (p.height + c.height);
+        p.address = from;
+        p.height = rows;
+        return true;
+    };
+    // Smaller, less sure candidates that lie wholly between two parts of a picture are rows of
+    // it (fitting loosely at a width of their own), not pictures: the parts join over them.
+    auto slight = [](const Candidate& x, const Candidate& p, const Candidate& c) {
+        const auto area = [](const Candidate& y) { return 1ll * y.width * y.height; };
+        return x.address >= endOf(p) && endOf(x) <= c.address &&
+               4 * area(x) <= std::min(area(p), area(c)) &&
+               x.confidence < std::min(p.confidence, c.confidence);
+    };
     for (;;) {
         std::vector<Candidate> joined;
         for (Candidate& c : kept) {
-            if (!joined.empty()) {
-                Candidate& p = joined.back();
-                const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-                const bool onGrid = (c.address - p.address) % row == 0;
-                const std::uint64_t near =
-                    row *
-                    std::max<std::uint64_t>(2, static_cast<std::uint64_t>(p.height + c.height) / 6);
-                const Candidate* grid = nullptr;
-                // Off the grid, parts may share part of a row, or overlap: the seams choose.
-                const bool offGridNear =
-                    !onGrid && c.address > p.address && (c.address - p.address) % 2 == 0 &&
-                    (c.address + row > endOf(p) ? c.address + row - endOf(p) <= near / 2 + row
-                                                : c.address < endOf(p));
-                // On one grid, parts that overlap are rows of one picture.
-                if (p.width == c.width &&
-                    ((onGrid && c.address > p.address && c.address < endOf(p)) ||
-                     (onGrid && c.address >= endOf(p) &&
-                      (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
-                       rowsBetween(endOf(p), c.address, c.width))) ||
-                     (offGridNear && (grid = sharedGrid(p, c)) != nullptr))) {
-                    const std::uint64_t from =
-                        grid == &c ? p.address + (c.address - p.address) % row : p.address;
-                    // To the nearest row, but within the data.
-                    const std::uint64_t end = std::max(endOf(c), endOf(p));
-                    const auto rows = static_cast<int>(
-                        std::min(end - from + row / 2, source.size() - from) / row);
-                    if (rows <= kMaxSide) {
-                        p.confidence = (p.confidence * p.height + c.confidence * c.height) /
-                                       (p.height + c.height);
-                        p.address = from;
-                        p.height = rows;
-                        continue;
-                    }
+            if (!joined.empty() && join(joined.back(), c)) continue;
+            bool over = false;
+            for (std::size_t k = joined.size(); k-- > 0 && joined.size() - k <= 3;) {
+                if (!std::all_of(joined.begin() + static_cast<std::ptrdiff_t>(k) + 1, joined.end(),
+                                 [&](const Candidate& x) { return slight(x, joined[k], c); }))
+                    continue;
+                Candidate p = joined[k];
+                if (k + 1 < joined.size() && join(p, c)) {
+                    joined.resize(k + 1);
+                    joined.back() = p;
+                    over = true;
+                    break;
                 }
             }
-            joined.push_back(std::move(c));
+            if (!over) joined.push_back(std::move(c));
         }
         if (joined.size() == kept.size()) return joined;
         kept = std::move(joined);

@@ -686,6 +686,19 @@ TEST(Finder, APhotographAfterSpritesAndOtherDataIsFound) {
     }
 }
 
+// A small photograph before 24-bit pixels of a drawing: in its window, the width search finds
+// one a word off its own, whose rows lie only in that other data; the width beside it follows
+// the photograph's rows.
+TEST(Finder, APhotographBeforeOtherDataKeepsItsWidth) {
+    Bytes rgb24;
+    for (const unsigned w : wordsOf(testing::flatPicture(450, 60, 28)))
+        rgb24.insert(rgb24.end(), {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
+                                   std::uint8_t((w >> 10 & 31) << 3)});
+    const Bytes file =
+        concat({randomBytes(3001, 25), syntheticPicture(55, 24, 32), rgb24, randomBytes(3000, 26)});
+    EXPECT_TRUE(foundAt(find(file), 3001, 55, 24));
+}
+
 // A misty picture beside a bank of icons: the icons' texture decides the first width search.
 TEST(Finder, AMistyPictureBesideIconsIsFound) {
     const int width = 89, height = 38;
