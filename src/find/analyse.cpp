@@ -1159,6 +1159,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         std::size_t lo, hi;
         // Of a window inside rows that were judged no picture: their roughness (see below).
         double inRowsOf = 0;
+        double quality = 0;  // of rows listed as a picture
     };
     std::vector<Span> pending;
     for (std::size_t lo = 0; lo < n; lo += kWindow) {
@@ -1172,10 +1173,11 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     std::vector<Span> covered, judged, insideLater, searchedInside;
     const std::size_t leftover = static_cast<std::size_t>(searchFrom) * minHeight + 256;
     double inRowsOf = 0;  // of the window being searched
-    auto coveredWords = [&](std::size_t lo, std::size_t hi) {
+    auto coveredWords = [&](std::size_t lo, std::size_t hi, double worstQuality = 1e9) {
         std::size_t sum = 0;
         auto add = [&](const std::vector<Span>& list) {
             for (const Span& s : list) {
+                if (s.quality > worstQuality) continue;
                 const std::size_t a = std::max(lo, s.lo), b = std::min(hi, s.hi);
                 if (b > a) sum += b - a;
             }
@@ -1223,7 +1225,10 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     auto accept = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
         if (fit.width < minWidth || rows < minHeight) return;
-        if (coveredWords(seg.first, seg.last) * 2 > seg.last - seg.first) return;
+        // Rows listed already count unless they fit far more loosely: other data found at its
+        // own width may run on into a picture's rows.
+        if (coveredWords(seg.first, seg.last, 3 * seg.quality + 0.1) * 2 > seg.last - seg.first)
+            return;
         // Inside rows judged no picture, only a picture clearly smoother than they are.
         if (inRowsOf > 0 && !(2 * seg.roughness < inRowsOf)) return;
         // Looked at either way: the windows it spans are not searched again.
@@ -1232,7 +1237,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             searchInsideLater(seg);
             return;
         }
-        covered.push_back({seg.first, seg.last});
+        covered.push_back({seg.first, seg.last, 0, seg.quality});
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
         std::snprintf(reason, sizeof reason,
