@@ -641,6 +641,20 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
                 break;
             c.height += kBlock;
         }
+        // Then fewer rows than a block, where the picture ends within one: as many as still
+        // fit the row above nearly as closely as its own rows do, and better than their
+        // diagonal neighbours.
+        for (int rows = kBlock - 1; rows > 0; --rows) {
+            if (c.height + rows > kMaxSide ||
+                endOf(c) + 2 * w * static_cast<std::uint64_t>(rows + 1) > limit)
+                continue;
+            double below = 0;
+            const double ratio = rowsFrom(endOf(c) - 2 * w, rows, below);
+            if (below <= 1.5 * own + 1 && ratio < 0.95) {
+                c.height += rows;
+                break;
+            }
+        }
         // A sheet's last rows may be mostly its ground, with small sprites here and there:
         // blocks that are mostly the value most common in its last rows, and close to the row
         // above, are its rows; blocks of ground alone only up to one with something on it (a run
