@@ -580,15 +580,19 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
 // beside it there (the coarser lower half of a photograph, whose rows the first pass, its
 // scores drawn down by rough detail, stopped following) are its own; filler after a picture,
 // of whatever kind, fits the row below no better than its diagonal neighbours. Blocks of 8
-// rows are added while they do, up to the next candidate.
+// rows are added while they do, up to the next candidate; so, before its start, back to the
+// one before.
 std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Candidate> all,
                                            int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    // Where each candidate lay before any moved: the bounds of its neighbours' growth.
+    std::vector<std::uint64_t> starts, ends;
+    for (const Candidate& c : all) starts.push_back(c.address), ends.push_back(endOf(c));
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
         Candidate& c = all[i];
         const auto w = static_cast<std::size_t>(c.width);
         if (w < 8 || c.height < 16) return;
-        const std::uint64_t limit = i + 1 < all.size() ? all[i + 1].address : source.size();
+        const std::uint64_t limit = i + 1 < all.size() ? starts[i + 1] : source.size();
         std::vector<std::byte>& bytes = buffers[worker];
         constexpr int kBlock = 8;
         // Mean distance to the word below, and its share of that to the two diagonal ones, over
@@ -627,6 +631,28 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
         };
         double own = 0;
         if (c.address < 2) return;
+        // The rows before it, as its last ones below (a grainy upper half of a photograph):
+        // blocks, then fewer rows than a block, that fit the row below nearly as closely as
+        // its own first rows do, and better than their diagonal neighbours.
+        double ownTop = 0;
+        if (rowsFrom(c.address, kBlock - 1, ownTop) < 0.95) {
+            const std::uint64_t floor = i > 0 ? ends[i - 1] : 0;
+            auto fitsBefore = [&](int rows) {
+                const std::uint64_t from = 2 * w * static_cast<std::uint64_t>(rows);
+                if (c.height + rows > kMaxSide || c.address < from + 2 || c.address - from < floor)
+                    return false;
+                double below = 0;
+                const double ratio = rowsFrom(c.address - from, rows, below);
+                if (below > 1.5 * ownTop + 1 || ratio >= 0.95) return false;
+                c.address -= from;
+                c.height += rows;
+                return true;
+            };
+            while (fitsBefore(kBlock)) {
+            }
+            for (int rows = kBlock - 1; rows > 0 && !fitsBefore(rows); --rows) {
+            }
+        }
         const bool bySeam = rowsFrom(endOf(c) - 2 * w * kBlock, kBlock - 1, own) >= 0.95;
         if (bySeam && (w < 32 || !seamHolds(c.address, c.height, 2.5))) return;
         while (c.height + kBlock <= kMaxSide && endOf(c) + 2 * w * (kBlock + 1) <= limit) {
