@@ -1222,21 +1222,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         searchedInside.push_back({seg.first, seg.last});
         insideLater.insert(insideLater.end(), parts.begin(), parts.end());
     };
-    auto accept = [&](const Segment& seg, const WidthFit& fit) {
+    auto list = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
-        if (fit.width < minWidth || rows < minHeight) return;
-        // Rows listed already count unless they fit far more loosely: other data found at its
-        // own width may run on into a picture's rows.
-        if (coveredWords(seg.first, seg.last, 3 * seg.quality + 0.1) * 2 > seg.last - seg.first)
-            return;
-        // Inside rows judged no picture, only a picture clearly smoother than they are.
-        if (inRowsOf > 0 && !(2 * seg.roughness < inRowsOf)) return;
-        // Looked at either way: the windows it spans are not searched again.
-        if (!listable(seg, fit)) {
-            judged.push_back({seg.first, seg.last});
-            searchInsideLater(seg);
-            return;
-        }
         covered.push_back({seg.first, seg.last, 0, seg.quality});
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
@@ -1250,6 +1237,61 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             found.push_back({seg.first + static_cast<std::size_t>(top) * fit.width, fit.width, h,
                              conf, seg.roughness, reason});
         }
+    };
+    // Rows at the ends of a segment whose words are closer to the word two on than to the
+    // next, as 32-bit pixels are at any even width (a picture's rows run on into them).
+    auto pixelPairRows = [&](const Segment& seg, std::size_t w) {
+        auto paired = [&](std::size_t row) {
+            double next = 0, second = 0;
+            for (std::size_t k = row; k + 1 < row + w; ++k) {
+                next += c.distance(k, k + 1);
+                if (k + 2 < row + w) second += c.distance(k, k + 2);
+            }
+            return next >= static_cast<double>(w) && second < 0.7 * next;
+        };
+        std::size_t a = seg.first, b = seg.last;
+        while (b - a >= 2 * w && paired(a)) a += w;
+        while (b - a >= 2 * w && paired(b - w)) b -= w;
+        return std::pair{a, b};
+    };
+    auto accept = [&](const Segment& seg, const WidthFit& fit) {
+        const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
+        if (fit.width < minWidth || rows < minHeight) return;
+        // Rows listed already count unless they fit far more loosely: other data found at its
+        // own width may run on into a picture's rows.
+        if (coveredWords(seg.first, seg.last, 3 * seg.quality + 0.1) * 2 > seg.last - seg.first)
+            return;
+        // Inside rows judged no picture, only a picture clearly smoother than they are.
+        if (inRowsOf > 0 && !(2 * seg.roughness < inRowsOf)) return;
+        // Rows of 32-bit pixels at its ends, two or more, are cut off and the rest followed
+        // again: they fit any even width, and as rows of it turn a picture into "interleaved
+        // data" or make it too tall.
+        const auto w = static_cast<std::size_t>(fit.width);
+        const auto [a, b] = pixelPairRows(seg, w);
+        const bool pairedEnds = (a >= seg.first + 2 * w || b + 2 * w <= seg.last) &&
+                                b - a >= w * static_cast<std::size_t>(minHeight);
+        auto listWithout = [&] {
+            bool any = false;
+            for (const Segment& t : segmentsAt(c, a, b, fit, minHeight))
+                if (static_cast<int>((t.last - t.first) / w) >= minHeight && listable(t, fit)) {
+                    list(t, fit);
+                    any = true;
+                }
+            return any;
+        };
+        // Looked at either way: the windows it spans are not searched again.
+        if (!listable(seg, fit)) {
+            judged.push_back({seg.first, seg.last});
+            if (pairedEnds) {
+                const std::size_t len = seg.last - seg.first;
+                const char* kind = otherKind(raw.subspan(seg.first, len),
+                                             Channels(std::span(words).subspan(seg.first, len)));
+                if (kind && std::strcmp(kind, "interleaved data") == 0) listWithout();
+            }
+            searchInsideLater(seg);
+            return;
+        }
+        if (!pairedEnds || !listWithout()) list(seg, fit);
     };
     // A smooth picture fits its diagonal neighbours about as well as the word below, and the
     // window the width was searched in may hold other data: on the rows found, the seam where

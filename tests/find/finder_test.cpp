@@ -699,6 +699,23 @@ TEST(Finder, APhotographBeforeOtherDataKeepsItsWidth) {
     EXPECT_TRUE(foundAt(find(file), 3001, 55, 24));
 }
 
+// 32-bit pixels after a picture fit any even width: rows of them are not the picture's.
+TEST(Finder, RowsOf32BitPixelsAfterAPictureAreNotItsRows) {
+    for (const std::uint32_t seed : {2u, 20u, 25u}) {
+        Bytes rgb32;
+        for (const unsigned w : wordsOf(testing::flatPicture(32, 24, seed + 100)))
+            rgb32.insert(rgb32.end(),
+                         {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
+                          std::uint8_t((w >> 10 & 31) << 3), 255});
+        const int width = 16 + static_cast<int>(seed % 20) * 2;
+        const int height = 30 + static_cast<int>(seed % 25);
+        const Bytes file =
+            concat({randomBytes(3001, seed), syntheticPicture(width, height, seed + 7, Bit15::Set),
+                    rgb32, randomBytes(3000, seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 3001, width, height)) << seed;
+    }
+}
+
 // A misty picture beside a bank of icons: the icons' texture decides the first width search.
 TEST(Finder, AMistyPictureBesideIconsIsFound) {
     const int width = 89, height = 38;
