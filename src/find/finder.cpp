@@ -1028,24 +1028,36 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
         if (w < 8 || c.height < 8) return;
         const std::size_t n = w * static_cast<std::size_t>(c.height);
         // The words around it, as far as the file goes: one more each way than it may move.
+        // Of the candidate, only its first rows (for how closely its rows fit) and its last
+        // row are read.
         const std::size_t before =
             static_cast<std::size_t>(std::min<std::uint64_t>(kReach + 1, c.address / 2));
-        std::vector<std::byte>& bytes = buffers[worker];
-        bytes.resize(2 * (before + n + kReach + 1));
-        const std::size_t got = source.readAt(c.address - 2 * before, bytes) / 2;
-        if (got < before + n) return;
-        auto words = wordsFrom(std::span(bytes.data(), 2 * got));
-        for (auto& x : words) x &= 0x7FFF;
+        constexpr std::size_t kHeadRows = 32;
+        const std::size_t headRows = std::min<std::size_t>(kHeadRows, c.height);
         const std::size_t first = before, end = first + n;  // the candidate in `words`
-        const std::size_t after = got - end;
+        // Words [0, head) and [tail, tail + rest) of the candidate and the words around it.
+        const std::size_t head = first + headRows * w;
+        const std::size_t tail = std::max(head, end - w - kReach);
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(2 * (head + (end + kReach + 1 - tail)));
+        const std::span<std::byte> headBytes(bytes.data(), 2 * head),
+            tailBytes(bytes.data() + 2 * head, bytes.size() - 2 * head);
+        const std::uint64_t origin = c.address - 2 * before;
+        if (source.readAt(origin, headBytes) != headBytes.size()) return;
+        const std::size_t gotTail = source.readAt(origin + 2 * tail, tailBytes) / 2;
+        if (tail + gotTail < end) return;
+        auto words = wordsFrom(std::span(bytes.data(), 2 * (head + gotTail)));
+        for (auto& x : words) x &= 0x7FFF;
+        auto word = [&](std::size_t k) { return words[k < head ? k : k - tail + head]; };
+        const std::size_t after = tail + gotTail - end;
         // A word near the start against the one below it; near the end, above it.
-        auto atStart = [&](std::size_t k) { return colourDistance(words[k], words[k + w]); };
-        auto atEnd = [&](std::size_t k) { return colourDistance(words[k], words[k - w]); };
+        auto atStart = [&](std::size_t k) { return colourDistance(word(k), word(k + w)); };
+        auto atEnd = [&](std::size_t k) { return colourDistance(word(k), word(k - w)); };
         // How closely the candidate's own rows fit: a textured picture's words fit the row
         // next to them only so closely.
         double typical = 0;
-        for (std::size_t k = first; k + w < end; ++k) typical += atStart(k);
-        typical /= static_cast<double>(n - w);
+        for (std::size_t k = first; k + w < head; ++k) typical += atStart(k);
+        typical /= static_cast<double>(std::max<std::size_t>(1, head - first - w));
         const double close = std::max(1.0, 2 * typical);
         int best = 0;
         double bestGain = 0;
@@ -1064,8 +1076,8 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
             }
             const double gain = (out - in) / static_cast<double>(m);
             // Words taken that run on in one value past them may be filler of that value.
-            if (d < 0 ? m < before && words[first - m] == words[first - m - 1]
-                      : m < after && words[end + m - 1] == words[end + m])
+            if (d < 0 ? m < before && word(first - m) == word(first - m - 1)
+                      : m < after && word(end + m - 1) == word(end + m))
                 continue;
             if (in <= close * static_cast<double>(m) && out >= 8 * static_cast<double>(m) &&
                 out >= 4 * in && gain > bestGain) {
