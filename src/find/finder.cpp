@@ -203,6 +203,29 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         }
         return below < 0.9 * beside;
     };
+    // Rows between two parts on one grid, no more of them than either part has, that step
+    // along from word to word about as smoothly as the parts do: bands of a sprite's own (a
+    // stripe of grain, rows of bricks), each row unlike the one above.
+    auto bandsBetween = [&](const Candidate& p, const Candidate& c) {
+        const std::uint64_t from = endOf(p), to = c.address;
+        const auto row = 2ull * static_cast<std::uint64_t>(c.width);
+        if ((to - from) / row > static_cast<std::uint64_t>(std::max(p.height, c.height)) ||
+            to - from > 2ull * kMaxSide * kMaxSide)
+            return false;
+        auto along = [&](std::uint64_t a, std::uint64_t b) {
+            std::vector<std::byte> bytes(
+                static_cast<std::size_t>(std::min<std::uint64_t>(b - a, 1u << 16)));
+            if (source.readAt(a, bytes) != bytes.size() || bytes.size() < 4) return -1.0;
+            const auto words = wordsFrom(bytes);
+            double sum = 0;
+            for (std::size_t i = 0; i + 1 < words.size(); ++i)
+                sum += colourDistance(words[i] & 0x7FFF, words[i + 1] & 0x7FFF);
+            return sum / static_cast<double>(words.size() - 1);
+        };
+        const double between = along(from, to);
+        const double parts = std::max(along(p.address, endOf(p)), along(c.address, endOf(c)));
+        return between >= 0 && parts >= 0 && between <= 1.5 * parts + 1;
+    };
     // How sharply a part's rows wrap on its own grid and on the other's, against its typical
     // column.
     struct Seams {
@@ -269,7 +292,7 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
             !((onGrid && c.address > p.address && c.address < endOf(p)) ||
               (onGrid && c.address >= endOf(p) &&
                (c.address - endOf(p) <= near || flatBetween(endOf(p), c.address) ||
-                rowsBetween(endOf(p), c.address, c.width))) ||
+                rowsBetween(endOf(p), c.address, c.width) || bandsBetween(p, c))) ||
               (offGridNear && (grid = sharedGrid(p, c)) != nullptr)))
             return false;
         const std::uint64_t from =

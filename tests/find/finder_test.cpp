@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -742,6 +743,29 @@ TEST(Finder, ABackgroundWhoseBytesAgreeIsNoSignOfIndexedPixels) {
                          randomBytes(3000, 69)})),
             3001, 120, 90))
             << seed;
+}
+
+// A band of stripes across a picture, each row its own shade, smooth along: its rows fit the
+// row below no better than anything, yet the parts either side, on one grid, are one picture.
+TEST(Finder, AStripedBandAcrossAPictureKeepsItWhole) {
+    for (const std::uint32_t seed : {4u, 10u, 17u}) {
+        const int width = 60 + static_cast<int>(seed * 3), band = 10 + static_cast<int>(seed % 12);
+        Bytes stripes;
+        std::mt19937 rng(seed);
+        for (int y = 0; y < band; ++y) {
+            const int red = 8 + static_cast<int>(rng() % 20), green = static_cast<int>(rng() % 8);
+            for (int x = 0; x < width; ++x) {
+                const int r = std::clamp(red + static_cast<int>(rng() % 3) - 1, 0, 31);
+                const auto word = static_cast<unsigned>(r | green << 5 | 2 << 10);
+                stripes.insert(stripes.end(), {static_cast<std::uint8_t>(word),
+                                               static_cast<std::uint8_t>(word >> 8)});
+            }
+        }
+        const Bytes file =
+            concat({randomBytes(3001, seed), syntheticPicture(width, 40, seed), stripes,
+                    syntheticPicture(width, 40, seed + 50), randomBytes(3000, seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 3001, width, 80 + band)) << seed;
+    }
 }
 
 // A picture whose lower or upper half is grainy (rows that fit the row below far better than
