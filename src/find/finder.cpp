@@ -272,9 +272,6 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
         if (ofP.vague() && ofC.clear()) return &c;
         return nullptr;
     };
-    // A part joined may then meet the one before it (parts of one picture a word off each
-    // other's grid, the later one moved onto the first's by the part after it): again, until
-    // nothing joins.
     // Whether `c` joins `p`, and how: moves `p` over both.
     auto join = [&](Candidate& p, const Candidate& c) {
         const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
@@ -315,6 +312,9 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
                4 * area(x) <= std::min(area(p), area(c)) &&
                x.confidence < std::min(p.confidence, c.confidence);
     };
+    // A part joined may then meet the one before it (parts of one picture a word off each
+    // other's grid, the later one moved onto the first's by the part after it): again, until
+    // nothing joins.
     for (;;) {
         std::vector<Candidate> joined;
         for (Candidate& c : kept) {
