@@ -1267,7 +1267,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // again: they fit any even width, and as rows of it turn a picture into "interleaved
         // data" or make it too tall.
         const auto w = static_cast<std::size_t>(fit.width);
-        const auto [a, b] = pixelPairRows(seg, w);
+        const auto trimmed = pixelPairRows(seg, w);
+        const std::size_t a = trimmed.first, b = trimmed.second;
         const bool pairedEnds = (a >= seg.first + 2 * w || b + 2 * w <= seg.last) &&
                                 b - a >= w * static_cast<std::size_t>(minHeight);
         auto listWithout = [&] {
