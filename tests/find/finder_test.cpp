@@ -665,55 +665,54 @@ TEST(Finder, APictureOfRedsIsFound) {
         foundAt(find(concat({randomBytes(4001, 17), reds, randomBytes(3000, 18)})), 4001, 120, 90));
 }
 
-// Rows of a sprite set's width run on through an icon of 32-bit pixels and over a small
-// photograph after it, which fits any width loosely; judged whole, they are 32-bit pixels. The
-// photograph is found all the same.
-TEST(Finder, APhotographAfterSpritesAndOtherDataIsFound) {
-    for (std::uint32_t seed = 4; seed < 14; ++seed) {
-        Bytes rgb32;
-        const auto icon = wordsOf(syntheticPicture(16, 12, seed + 100));
-        for (const unsigned w : icon)
-            rgb32.insert(rgb32.end(),
-                         {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
-                          std::uint8_t((w >> 10 & 31) << 3), 255});
-        const int width = 20 + static_cast<int>(seed % 20),
-                  height = 40 + static_cast<int>(seed % 25);
-        const Bytes sprites = spriteOnBackground(12, 48, seed);
-        const Bytes file = concat({randomBytes(3001, seed), sprites, rgb32,
-                                   syntheticPicture(width, height, seed + 7, Bit15::Random),
-                                   randomBytes(3000, seed + 1)});
-        EXPECT_TRUE(foundAt(find(file), 3001 + sprites.size() + rgb32.size(), width, height))
-            << seed;
+// A picture's words as 24-bit pixels, 8 bits a channel, and with `alpha` an alpha byte (32-bit).
+Bytes asWiderPixels(const Bytes& picture, bool alpha) {
+    Bytes out;
+    for (const unsigned w : wordsOf(picture)) {
+        out.insert(out.end(), {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
+                               std::uint8_t((w >> 10 & 31) << 3)});
+        if (alpha) out.push_back(255);
     }
+    return out;
 }
 
-// A small photograph before 24-bit pixels of a drawing: in its window, the width search finds
-// one a word off its own, whose rows lie only in that other data; the width beside it follows
-// the photograph's rows.
-TEST(Finder, APhotographBeforeOtherDataKeepsItsWidth) {
-    Bytes rgb24;
-    for (const unsigned w : wordsOf(testing::flatPicture(450, 60, 28)))
-        rgb24.insert(rgb24.end(), {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
-                                   std::uint8_t((w >> 10 & 31) << 3)});
-    const Bytes file =
-        concat({randomBytes(3001, 25), syntheticPicture(55, 24, 32), rgb24, randomBytes(3000, 26)});
-    EXPECT_TRUE(foundAt(find(file), 3001, 55, 24));
-}
-
-// 32-bit pixels after a picture fit any even width: rows of them are not the picture's.
-TEST(Finder, RowsOf32BitPixelsAfterAPictureAreNotItsRows) {
-    for (const std::uint32_t seed : {2u, 20u, 25u}) {
-        Bytes rgb32;
-        for (const unsigned w : wordsOf(testing::flatPicture(32, 24, seed + 100)))
-            rgb32.insert(rgb32.end(),
-                         {std::uint8_t((w & 31) << 3), std::uint8_t((w >> 5 & 31) << 3),
-                          std::uint8_t((w >> 10 & 31) << 3), 255});
-        const int width = 16 + static_cast<int>(seed % 20) * 2;
-        const int height = 30 + static_cast<int>(seed % 25);
-        const Bytes file =
-            concat({randomBytes(3001, seed), syntheticPicture(width, height, seed + 7, Bit15::Set),
-                    rgb32, randomBytes(3000, seed + 1)});
-        EXPECT_TRUE(foundAt(find(file), 3001, width, height)) << seed;
+// 24- and 32-bit pixels fit any even width, so rows run on into them: rows of a sprite set's
+// width through an icon of 32-bit pixels and over a small photograph after it (judged whole to
+// be 32-bit pixels); a small photograph before 24-bit pixels, where the width search finds a
+// width a word off whose rows lie only in those; rows of 32-bit pixels after a picture, taken
+// for its own. The photograph is found, exactly, all the same.
+TEST(Finder, APictureBesideWiderPixelsIsFound) {
+    struct Case {
+        Bytes before;
+        int width, height;
+        std::uint32_t seed;  // of the filler; the picture's is 7 more
+        Bit15 bit15;
+        Bytes after;
+    };
+    std::vector<Case> cases;
+    for (std::uint32_t seed = 4; seed < 14; ++seed)
+        cases.push_back({concat({spriteOnBackground(12, 48, seed),
+                                 asWiderPixels(syntheticPicture(16, 12, seed + 100), true)}),
+                         20 + static_cast<int>(seed % 20),
+                         40 + static_cast<int>(seed % 25),
+                         seed,
+                         Bit15::Random,
+                         {}});
+    cases.push_back(
+        {{}, 55, 24, 25, Bit15::Clear, asWiderPixels(testing::flatPicture(450, 60, 28), false)});
+    for (const std::uint32_t seed : {2u, 20u, 25u})
+        cases.push_back({{},
+                         16 + static_cast<int>(seed % 20) * 2,
+                         30 + static_cast<int>(seed % 25),
+                         seed,
+                         Bit15::Set,
+                         asWiderPixels(testing::flatPicture(32, 24, seed + 100), true)});
+    for (const Case& c : cases) {
+        const Bytes file = concat({randomBytes(3001, c.seed), c.before,
+                                   syntheticPicture(c.width, c.height, c.seed + 7, c.bit15),
+                                   c.after, randomBytes(3000, c.seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 3001 + c.before.size(), c.width, c.height))
+            << c.width << " x " << c.height;
     }
 }
 
