@@ -704,6 +704,30 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
                 break;
             }
         }
+        // Padding after a picture (a run of one value, a row long or more) within a few rows
+        // of its end: the rows before it that fit the row above as its own do are its rows,
+        // however they fit their diagonal neighbours (a dark, grainy bottom).
+        {
+            constexpr int kPadReach = 2 * kBlock;
+            bytes.resize(2 * w * static_cast<std::size_t>(kPadReach + 1));
+            const std::size_t got = source.readAt(endOf(c), bytes) / 2;
+            const auto words = wordsFrom(std::span(bytes.data(), 2 * got));
+            std::size_t run = 0, padAt = got;
+            for (std::size_t k = 0; k < got; ++k) {
+                run = k > 0 && words[k] == words[k - 1] ? run + 1 : 1;
+                if (run >= w) {
+                    padAt = k + 1 - run;
+                    break;
+                }
+            }
+            const auto rows = static_cast<int>(padAt / w);
+            double below = 0;
+            if (padAt < got && rows > 0 && c.height + rows <= kMaxSide &&
+                endOf(c) + 2 * w * static_cast<std::uint64_t>(rows) <= limit) {
+                rowsFrom(endOf(c) - 2 * w, rows, below);
+                if (below <= 2 * own + 2) c.height += rows;
+            }
+        }
         // A sheet's last rows may be mostly its ground, with small sprites here and there:
         // blocks that are mostly the value most common in its last rows, and close to the row
         // above, are its rows; blocks of ground alone only up to one with something on it (a run

@@ -798,6 +798,27 @@ TEST(Finder, AGrainyHalfIsPartOfThePicture) {
     }
 }
 
+// A picture's last rows, dark and grainy (no closer to the row below than to its diagonal
+// neighbours), before padding of one value: they fit the row above as its own rows do, and
+// the picture ends where the padding begins.
+TEST(Finder, APictureEndsWherePaddingBegins) {
+    for (const std::uint32_t seed : {1u, 4u, 7u}) {
+        const int width = 100 + static_cast<int>(seed * 7),
+                  height = 60 + static_cast<int>(seed * 3);
+        Bytes picture = syntheticPicture(width, height, seed);
+        const Bytes grain = randomBytes(picture.size(), seed + 5);
+        for (std::size_t at = 2 * static_cast<std::size_t>((height - 12) * width);
+             at < picture.size(); at += 2) {
+            const unsigned word = (2u + grain[at] % 4) | (2u + grain[at + 1] % 4) << 5 | 3u << 10;
+            picture[at] = static_cast<std::uint8_t>(word);
+            picture[at + 1] = static_cast<std::uint8_t>(word >> 8);
+        }
+        const Bytes file = concat(
+            {randomBytes(3001, seed), picture, Bytes(2000, 0xFF), randomBytes(3000, seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 3001, width, height)) << seed;
+    }
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     const Bytes file =
