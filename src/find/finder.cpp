@@ -624,7 +624,7 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
             bytes.resize(2 * w * static_cast<std::size_t>(rows + 1) + 2);
             if (source.readAt(at - 2, bytes) != bytes.size()) return 2.0;
             const auto words = wordsFrom(bytes);
-            double down = 0, diagonal = 0, next = 0, second = 0;
+            double down = 0, diagonal = 0, next = 0, second = 0, third = 0;
             for (std::size_t k = 1; k + w + 1 < words.size(); ++k) {
                 const auto x = static_cast<std::uint16_t>(words[k] & 0x7FFF);
                 down += colourDistance(x, words[k + w] & 0x7FFF);
@@ -633,13 +633,16 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
                             2.0;
                 next += colourDistance(x, words[k + 1] & 0x7FFF);
                 second += colourDistance(x, words[k + 2] & 0x7FFF);
+                if (k + 3 < words.size()) third += colourDistance(x, words[k + 3] & 0x7FFF);
             }
             const auto pairs = static_cast<double>(words.size() - w - 2);
             below = down / pairs;
             // Rows of nearly one value (filler of zeros, a flat margin) tell nothing, and words
-            // closer to the second word on than to the next are interleaved data (32-bit
-            // pixels), which fits any even width.
-            return diagonal < pairs || second < 0.7 * next ? 2.0 : down / diagonal;
+            // closer to the second or third word on than to the next are interleaved data
+            // (32-bit pixels, or 24-bit pixels: two of them in three words), which fits any
+            // even width, or any width in its flat areas.
+            return diagonal < pairs || second < 0.7 * next || third < 0.7 * next ? 2.0
+                                                                                 : down / diagonal;
         };
         // Whether the seam where rows wrap stands out in the last column of the rows from `at`
         // (the rows of a photograph scaled smoothly fit their diagonal neighbours as well as
