@@ -1192,6 +1192,12 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                clearEnough(confidenceFor(seg.quality, seg.dip, fit.width, rows), fit.width, rows,
                            raw.subspan(seg.first, seg.last - seg.first));
     };
+    // What other data a segment's words are, judged whole (null: they may be a picture).
+    auto kindOf = [&](const Segment& seg) {
+        const std::size_t len = seg.last - seg.first;
+        return otherKind(raw.subspan(seg.first, len),
+                         Channels(std::span(words).subspan(seg.first, len)));
+    };
     // Rows of one width may run from a sprite set on through other data and over a small
     // photograph after it (any width fits a smooth one loosely), and be judged whole to be
     // that data: a long run of them is searched again in parts, once; unless their own words
@@ -1216,8 +1222,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
             if (b == seg.last) break;
         }
         if (5 * smoothest >= 4 * whole / static_cast<double>(len)) return;
-        const char* kind = otherKind(raw.subspan(seg.first, len),
-                                     Channels(std::span(words).subspan(seg.first, len)));
+        const char* kind = kindOf(seg);
         if (!kind || std::strcmp(kind, "16-bit colour of another layout") == 0) return;
         searchedInside.push_back({seg.first, seg.last});
         insideLater.insert(insideLater.end(), parts.begin(), parts.end());
@@ -1284,9 +1289,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         if (!listable(seg, fit)) {
             judged.push_back({seg.first, seg.last});
             if (pairedEnds) {
-                const std::size_t len = seg.last - seg.first;
-                const char* kind = otherKind(raw.subspan(seg.first, len),
-                                             Channels(std::span(words).subspan(seg.first, len)));
+                const char* kind = kindOf(seg);
                 if (kind && std::strcmp(kind, "interleaved data") == 0) listWithout();
             }
             searchInsideLater(seg);
