@@ -1141,6 +1141,101 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
     return all;
 }
 
+// Where words stop fitting the row next to them and other data starts: the split of `fits`
+// (fits[k]: word k fits) that leaves the fewest words on the wrong side, fitting words after
+// it and the others before. Returns it, or -1 where no clear split is seen: at least 12 of the
+// 16 words on each side must be on their side.
+std::ptrdiff_t fitSplit(const std::vector<bool>& fits) {
+    const auto n = static_cast<std::ptrdiff_t>(fits.size());
+    std::ptrdiff_t wrong = std::count(fits.begin(), fits.end(), false), best = wrong, at = 0;
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        wrong += fits[static_cast<std::size_t>(i)] ? 1 : -1;
+        if (wrong < best) best = wrong, at = i + 1;
+    }
+    if (at < 16 || n - at < 16 ||
+        std::count(fits.begin() + at - 16, fits.begin() + at, false) < 12 ||
+        std::count(fits.begin() + at, fits.begin() + at + 16, true) < 12)
+        return -1;
+    return at;
+}
+
+// A picture lying whole in other data starts at the first word that fits the row below it and
+// ends after the last that fits the row above. Where both ends, found so, lie a whole number of
+// rows apart but off the candidate's grid, that grid came from rows that fit at any start (a
+// margin of one colour where rows wrap, with no seam to show it): the ends are the picture's.
+// They are looked for near the candidate first, then as many rows away as it has.
+std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candidate> all,
+                                       int threads) {
+    constexpr std::int64_t kOwnRows = 8;  // rows read for how closely the candidate's rows fit
+    const auto size = static_cast<std::int64_t>(source.size());
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
+        Candidate& c = all[i];
+        const std::int64_t w = c.width, h = c.height, n = w * h;
+        if (w < 8 || h < kOwnRows + 1) return;
+        const auto address = static_cast<std::int64_t>(c.address);
+        const std::int64_t inFile = (size - address) / 2;  // words from the candidate's first
+        // Words [lo, hi) counted from the candidate's first, within the file.
+        auto read = [&](std::int64_t lo, std::int64_t hi) {
+            std::vector<std::byte> bytes(static_cast<std::size_t>(2 * (hi - lo)));
+            bytes.resize(source.readAt(static_cast<std::uint64_t>(address + 2 * lo), bytes));
+            auto words = wordsFrom(bytes);
+            for (auto& x : words) x &= 0x7FFF;
+            return words;
+        };
+        const std::int64_t nearBy = 5 * w + 16;
+        const std::int64_t reach = std::max(
+            nearBy, std::min<std::int64_t>(h + 1, (64 << 10) / w) * w + 16);  // 64 K words at most
+        const std::int64_t headLo = std::max(-reach, -(address / 2));
+        const auto head = read(headLo, std::min(inFile, (kOwnRows + 1) * w));
+        if (headLo + static_cast<std::int64_t>(head.size()) < (kOwnRows + 1) * w) return;
+        const std::int64_t tailLo = n - 2 * w, tailHi = std::min(inFile, n + reach);
+        const auto tail = read(tailLo, tailHi);
+        if (static_cast<std::int64_t>(tail.size()) != tailHi - tailLo) return;
+        auto at = [&](std::int64_t k) { return head[static_cast<std::size_t>(k - headLo)]; };
+        auto atTail = [&](std::int64_t k) { return tail[static_cast<std::size_t>(k - tailLo)]; };
+        // How closely its rows fit: most words of a picture fit the row below within twice as
+        // much as four in five of its own words do (rows drawn twice included).
+        std::vector<int> own;
+        for (std::int64_t k = 0; k < kOwnRows * w; ++k)
+            own.push_back(colourDistance(at(k), at(k + w)));
+        const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
+        std::nth_element(own.begin(), own.begin() + fifth, own.end());
+        const int close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
+        // From the words that may be the picture's own (its first and last rows) outwards.
+        std::vector<bool> before, after;
+        for (std::int64_t k = w - 1; k >= headLo; --k)
+            before.push_back(colourDistance(at(k), at(k + w)) <= close);
+        for (std::int64_t k = n - w; k < tailHi; ++k)
+            after.push_back(colourDistance(atTail(k), atTail(k - w)) <= close);
+        for (const std::int64_t r : {nearBy, reach}) {
+            auto outwards = [&](const std::vector<bool>& v) {
+                const auto m = static_cast<std::ptrdiff_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(v.size()), r + w));
+                return fitSplit(std::vector<bool>(v.rend() - m, v.rend()));
+            };
+            const std::ptrdiff_t a = outwards(before), b = outwards(after);
+            if (a < 0 || b < 0) continue;
+            const std::int64_t s =
+                w - std::min<std::int64_t>(static_cast<std::int64_t>(before.size()), r + w) + a;
+            const std::int64_t e =
+                n - w + std::min<std::int64_t>(static_cast<std::int64_t>(after.size()), r + w) - b;
+            // Near the candidate, the end may be a word or two off, where the data after it
+            // starts with words that fit; within two words of its grid, or far from it, both
+            // ends must agree to the word.
+            const std::int64_t rows = (e - s + 2) / w, phase = ((s % w) + w) % w;
+            const bool exact = r != nearBy || std::min(phase, w - phase) <= 2;
+            if (phase == 0 || rows < 8 || rows > kMaxSide ||
+                std::abs(e - s - rows * w) > (exact ? 0 : 2))
+                continue;
+            c.address = static_cast<std::uint64_t>(address + 2 * s);
+            c.height = static_cast<int>(rows);
+            return;
+        }
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // A sprite or an icon on a key colour has whole rows of that colour at its top and bottom, and
 // no seam shows where its rows wrap: its content alone fits rows, on a grid the search may
 // guess a few words off, or run on into what lies beside it. The margins tell the picture:
@@ -1501,6 +1596,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = dropFillerRows(source, std::move(result.candidates));
     result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
     result.candidates = settleEndWords(source, std::move(result.candidates), threads);
+    result.candidates = frameByFitEdges(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);

@@ -528,6 +528,24 @@ TEST(Finder, AGrainyPictureWithoutASeamStartsAtItsFirstWord) {
     }
 }
 
+// A panel on black with narrow black margins left and right and a light top edge: its rows
+// wrap in black, so no seam shows where they start, and its content fits rows at any start
+// within the margins. The filler before and after it places it.
+TEST(Finder, APictureWhoseRowsWrapInAMarginStartsWhereTheFillerEnds) {
+    for (const auto& [width, height] : {std::pair{300, 120}, {600, 200}, {800, 100}}) {
+        Bytes panel;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const auto shade = static_cast<unsigned>(14 + 8 * y / height + (y < 2 ? 6 : 0));
+                const auto word = x < 19 || x >= width - 10 ? 0u : shade | shade << 5 | 18u << 10;
+                panel.insert(panel.end(), {static_cast<std::uint8_t>(word),
+                                           static_cast<std::uint8_t>(word >> 8)});
+            }
+        const Bytes file = concat({randomBytes(4001, 1), panel, randomBytes(3000, 2)});
+        EXPECT_TRUE(foundAt(find(file), 4001, width, height)) << width;
+    }
+}
+
 // A border's lines, one colour each, as first and last rows: unlike the rows they meet, they
 // are the picture's all the same where other data lies beyond them.
 TEST(Finder, ABordersLinesArePartOfThePicture) {
