@@ -537,11 +537,13 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
 
 // Rows at a candidate's end that are a picture of another width, smooth enough to fit this
 // one loosely (a photograph or a drawing packed right after it): a block of rows there whose
-// words fit far better at another width is cut off, and the next block looked at, while they
-// do.
+// words fit clearly better at another width is cut off, and the next block looked at, while
+// they do. The rows cut off are searched again on their own, for that picture.
 std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all,
-                                       int threads) {
+                                       const FindOptions& o, int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    // The pictures found again in the rows cut off, for each candidate.
+    std::vector<std::vector<Candidate>> foundAgain(all.size());
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
         Candidate& c = all[i];
         std::vector<std::byte>& bytes = buffers[worker];
@@ -563,7 +565,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
                 return sum / static_cast<double>(ch.size() - lag);
             };
             const double here = meanAt(w), there = meanAt(static_cast<std::size_t>(fit.width));
-            if (there >= 0.5 * here || here <= 0.3 * fit.unrelated) return false;
+            if (there >= 0.75 * here || here <= 0.3 * fit.unrelated) return false;
             other = fit.width;
             return true;
         };
@@ -585,6 +587,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             return here <= there;
         };
         bool cut = false;
+        const std::uint64_t uncut = endOf(c);
         while (c.height >= 3 * blockRows && foreign(endOf(c) - block)) {
             c.height -= blockRows;
             cut = true;
@@ -594,8 +597,21 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         if (cut) {
             const std::uint64_t from = endOf(c);
             for (int r = 0; r < blockRows && fitsHere(from, r); ++r) ++c.height;
+            // The other picture there, searched on its own: the rows cut off, and as many
+            // words after them (64 K words at most), for pictures that start in them.
+            const std::uint64_t start = endOf(c),
+                                length = std::min<std::uint64_t>(2 * (uncut - start), 128u << 10);
+            bytes.resize(static_cast<std::size_t>(length));
+            bytes.resize(source.readAt(start, bytes));
+            for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight)) {
+                const std::uint64_t address = start + 2 * f.first;
+                if (f.other || f.confidence < std::max(o.minConfidence, 0.75) || address >= uncut) continue;
+                foundAgain[i].push_back({address, f.width, f.rows, f.confidence, f.reason});
+            }
         }
     });
+    for (auto& found : foundAgain) all.insert(all.end(), found.begin(), found.end());
+    std::sort(all.begin(), all.end(), inFileOrder);
     return all;
 }
 
@@ -1587,7 +1603,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
-    result.candidates = trimForeignEnds(source, std::move(result.candidates), threads);
+    result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));

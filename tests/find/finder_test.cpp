@@ -672,6 +672,15 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
     const Bytes file = concat({randomBytes(3001, 12), syntheticPicture(39, 300, 72),
                                mistyPicture(40, 40), randomBytes(3000, 74)});
     EXPECT_TRUE(foundAt(find(file), 3001, 39, 300));
+    // A picture half as wide after it, its rows two of this one's less a word, fits this
+    // one's rows loosely: they are cut where it begins, and it is found on its own.
+    for (const std::uint32_t seed : {3u, 4u, 5u, 6u}) {
+        const Bytes after = concat({randomBytes(3001, seed), syntheticPicture(59, 86, seed + 20),
+                                    syntheticPicture(29, 50, seed + 40), randomBytes(3000, seed)});
+        const auto found = find(after);
+        EXPECT_TRUE(foundAt(found, 3001, 59, 86) && foundAt(found, 3001 + 2 * 59 * 86, 29, 50))
+            << seed;
+    }
 }
 
 // A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
