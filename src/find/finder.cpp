@@ -535,10 +535,11 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
     return kept;
 }
 
-// Rows at a candidate's end that are a picture of another width, smooth enough to fit this
-// one loosely (a photograph or a drawing packed right after it): a block of rows there whose
-// words fit clearly better at another width is cut off, and the next block looked at, while
-// they do. The rows cut off are searched again on their own, for that picture.
+// Rows at a candidate's ends that are a picture of another width, smooth enough to fit this
+// one loosely (a photograph or a drawing packed right before or after it): a block of rows
+// there whose words fit clearly better at another width is cut off, and the next block looked
+// at, while they do. The rows cut off its end are searched again on their own, for that
+// picture.
 std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all,
                                        const FindOptions& o, int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
@@ -605,8 +606,24 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             bytes.resize(source.readAt(start, bytes));
             for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight)) {
                 const std::uint64_t address = start + 2 * f.first;
-                if (f.other || f.confidence < std::max(o.minConfidence, 0.75) || address >= uncut) continue;
+                if (f.other || f.confidence < std::max(o.minConfidence, 0.75) || address >= uncut)
+                    continue;
                 foundAgain[i].push_back({address, f.width, f.rows, f.confidence, f.reason});
+            }
+        }
+        // Likewise at its start, for a picture packed right before it (not searched again:
+        // what lies before a candidate was searched before it).
+        cut = false;
+        while (c.height >= 3 * blockRows && foreign(c.address)) {
+            c.address += block;
+            c.height -= blockRows;
+            cut = true;
+        }
+        if (cut) {
+            const std::uint64_t from = c.address - block;
+            for (int r = blockRows - 1; r >= 0 && fitsHere(from, r); --r) {
+                c.address -= 2 * w;
+                ++c.height;
             }
         }
     });

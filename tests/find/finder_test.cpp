@@ -681,6 +681,23 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
         EXPECT_TRUE(foundAt(found, 3001, 59, 86) && foundAt(found, 3001 + 2 * 59 * 86, 29, 50))
             << seed;
     }
+    // So, packed before it, a picture half as wide: the rows found hold few of its rows.
+    for (const std::uint32_t seed : {3u, 4u})
+        for (const auto& [width, height, before, rows] :
+             {std::array{59, 86, 29, 50}, {120, 60, 59, 40}, {90, 70, 44, 60}}) {
+            const std::uint64_t at = 3001 + 2ull * before * rows;
+            const auto found = find(
+                concat({randomBytes(3001, seed), syntheticPicture(before, rows, seed + 40),
+                        syntheticPicture(width, height, seed + 20), randomBytes(3000, seed + 30)}));
+            EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                    [&](const Candidate& c) {
+                                        const auto row = 2ull * static_cast<std::uint64_t>(width);
+                                        return c.width == width && c.address <= at &&
+                                               at - c.address <= row * height / 10 &&
+                                               endOf(c) >= at + row * (height - height / 10);
+                                    }))
+                << seed << " " << width;
+        }
 }
 
 // A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
