@@ -557,15 +557,21 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             auto words = wordsFrom(bytes);
             for (auto& x : words) x &= 0x7FFF;
             const Channels ch(words);
-            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
-            if (fit.width == 0 || fit.width % c.width == 0 || c.width % fit.width == 0)
-                return false;
             auto meanAt = [&](std::size_t lag) {
                 double sum = 0;
                 for (std::size_t i = 0; i + lag < ch.size(); ++i) sum += ch.distance(i, i + lag);
                 return sum / static_cast<double>(ch.size() - lag);
             };
-            const double here = meanAt(w), there = meanAt(static_cast<std::size_t>(fit.width));
+            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
+            const double here = meanAt(w);
+            // Or the width the block before it fitted (a texture of tiles fits every multiple
+            // of its tile's width about alike, and the search may take any of them).
+            if (other != 0 && static_cast<std::size_t>(other) < ch.size() &&
+                meanAt(static_cast<std::size_t>(other)) < 0.75 * here && here > 0.3 * fit.unrelated)
+                return true;
+            if (fit.width == 0 || fit.width % c.width == 0 || c.width % fit.width == 0)
+                return false;
+            const double there = meanAt(static_cast<std::size_t>(fit.width));
             if (there >= 0.75 * here || here <= 0.3 * fit.unrelated) return false;
             other = fit.width;
             return true;
