@@ -620,6 +620,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         // Likewise at its start, for a picture packed right before it (not searched again:
         // what lies before a candidate was searched before it).
         cut = false;
+        other = 0;
         while (c.height >= 3 * blockRows && foreign(c.address)) {
             c.address += block;
             c.height -= blockRows;
