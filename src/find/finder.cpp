@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -1185,16 +1186,17 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
 // (fits[k]: word k fits) that leaves the fewest words on the wrong side, fitting words after
 // it and the others before. Returns it, or -1 where no clear split is seen: at least 12 of the
 // 16 words on each side must be on their side.
-std::ptrdiff_t fitSplit(const std::vector<bool>& fits) {
+std::ptrdiff_t fitSplit(std::span<const std::uint8_t> fits) {
     const auto n = static_cast<std::ptrdiff_t>(fits.size());
-    std::ptrdiff_t wrong = std::count(fits.begin(), fits.end(), false), best = wrong, at = 0;
+    auto fitting = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
+        return std::accumulate(fits.begin() + a, fits.begin() + b, std::ptrdiff_t{0});
+    };
+    std::ptrdiff_t wrong = n - fitting(0, n), best = wrong, at = 0;
     for (std::ptrdiff_t i = 0; i < n; ++i) {
         wrong += fits[static_cast<std::size_t>(i)] ? 1 : -1;
         if (wrong < best) best = wrong, at = i + 1;
     }
-    if (at < 16 || n - at < 16 ||
-        std::count(fits.begin() + at - 16, fits.begin() + at, false) < 12 ||
-        std::count(fits.begin() + at, fits.begin() + at + 16, true) < 12)
+    if (at < 16 || n - at < 16 || 16 - fitting(at - 16, at) < 12 || fitting(at, at + 16) < 12)
         return -1;
     return at;
 }
@@ -1222,55 +1224,55 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
             for (auto& x : words) x &= 0x7FFF;
             return words;
         };
-        const std::int64_t nearBy = 5 * w + 16;
-        const std::int64_t reach = std::max(
-            nearBy, std::min<std::int64_t>(h + 1, (64 << 10) / w) * w + 16);  // 64 K words at most
-        const std::int64_t headLo = std::max(-reach, -(address / 2));
-        const auto head = read(headLo, std::min(inFile, (kOwnRows + 1) * w));
-        if (headLo + static_cast<std::int64_t>(head.size()) < (kOwnRows + 1) * w) return;
-        const std::int64_t tailLo = n - 2 * w, tailHi = std::min(inFile, n + reach);
-        const auto tail = read(tailLo, tailHi);
-        if (static_cast<std::int64_t>(tail.size()) != tailHi - tailLo) return;
-        auto at = [&](std::int64_t k) { return head[static_cast<std::size_t>(k - headLo)]; };
-        auto atTail = [&](std::int64_t k) { return tail[static_cast<std::size_t>(k - tailLo)]; };
-        // How closely its rows fit: most words of a picture fit the row below within twice as
-        // much as four in five of its own words do (rows drawn twice included).
-        std::vector<int> own;
-        for (std::int64_t k = 0; k < kOwnRows * w; ++k)
-            own.push_back(colourDistance(at(k), at(k + w)));
-        const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
-        std::nth_element(own.begin(), own.begin() + fifth, own.end());
-        const int close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
-        // From the words that may be the picture's own (its first and last rows) outwards.
-        std::vector<bool> before, after;
-        for (std::int64_t k = w - 1; k >= headLo; --k)
-            before.push_back(colourDistance(at(k), at(k + w)) <= close);
-        for (std::int64_t k = n - w; k < tailHi; ++k)
-            after.push_back(colourDistance(atTail(k), atTail(k - w)) <= close);
-        for (const std::int64_t r : {nearBy, reach}) {
-            auto outwards = [&](const std::vector<bool>& v) {
-                const auto m = static_cast<std::ptrdiff_t>(
-                    std::min<std::int64_t>(static_cast<std::int64_t>(v.size()), r + w));
-                return fitSplit(std::vector<bool>(v.rend() - m, v.rend()));
+        int close = 0;
+        // The ends looked for within `reach` words of the candidate's: true where they settle
+        // it (moved, or found where it is).
+        auto settle = [&](std::int64_t reach, bool nearBy) {
+            const std::int64_t headLo = std::max(-reach, -(address / 2));
+            const auto head = read(headLo, std::min(inFile, (kOwnRows + 1) * w));
+            if (headLo + static_cast<std::int64_t>(head.size()) < (kOwnRows + 1) * w) return true;
+            const std::int64_t tailLo = n - 2 * w, tailHi = std::min(inFile, n + reach);
+            const auto tail = read(tailLo, tailHi);
+            if (static_cast<std::int64_t>(tail.size()) != tailHi - tailLo) return true;
+            auto at = [&](std::int64_t k) { return head[static_cast<std::size_t>(k - headLo)]; };
+            auto atTail = [&](std::int64_t k) {
+                return tail[static_cast<std::size_t>(k - tailLo)];
             };
-            const std::ptrdiff_t a = outwards(before), b = outwards(after);
-            if (a < 0 || b < 0) continue;
-            const std::int64_t s =
-                w - std::min<std::int64_t>(static_cast<std::int64_t>(before.size()), r + w) + a;
-            const std::int64_t e =
-                n - w + std::min<std::int64_t>(static_cast<std::int64_t>(after.size()), r + w) - b;
+            // How closely its rows fit: most words of a picture fit the row below within twice
+            // as much as four in five of its own words do (rows drawn twice included).
+            if (close == 0) {
+                std::vector<int> own;
+                for (std::int64_t k = 0; k < kOwnRows * w; ++k)
+                    own.push_back(colourDistance(at(k), at(k + w)));
+                const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
+                std::nth_element(own.begin(), own.begin() + fifth, own.end());
+                close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
+            }
+            // Whether each word fits, from the farthest looked at to the first and last rows.
+            std::vector<std::uint8_t> before, after;
+            for (std::int64_t k = headLo; k < w; ++k)
+                before.push_back(colourDistance(at(k), at(k + w)) <= close);
+            for (std::int64_t k = tailHi - 1; k >= n - w; --k)
+                after.push_back(colourDistance(atTail(k), atTail(k - w)) <= close);
+            const std::ptrdiff_t a = fitSplit(before), b = fitSplit(after);
+            if (a < 0 || b < 0) return false;
+            const std::int64_t s = headLo + a, e = tailHi - b;
             // Near the candidate, the end may be a word or two off, where the data after it
             // starts with words that fit; within two words of its grid, or far from it, both
             // ends must agree to the word.
             const std::int64_t rows = (e - s + 2) / w, phase = ((s % w) + w) % w;
-            const bool exact = r != nearBy || std::min(phase, w - phase) <= 2;
-            if (phase == 0 || rows < 8 || rows > kMaxSide ||
-                std::abs(e - s - rows * w) > (exact ? 0 : 2))
-                continue;
+            if (phase == 0) return e - s == rows * w;
+            const bool exact = !nearBy || std::min(phase, w - phase) <= 2;
+            if (rows < 8 || rows > kMaxSide || std::abs(e - s - rows * w) > (exact ? 0 : 2))
+                return false;
             c.address = static_cast<std::uint64_t>(address + 2 * s);
             c.height = static_cast<int>(rows);
-            return;
-        }
+            return true;
+        };
+        // Near it first, then as many rows away as it has (64 K words at most).
+        const std::int64_t nearBy = 5 * w + 16;
+        if (!settle(nearBy, true))
+            settle(std::max(nearBy, std::min<std::int64_t>(h + 1, (64 << 10) / w) * w + 16), false);
     });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;
