@@ -563,8 +563,11 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
                 for (std::size_t i = 0; i + lag < ch.size(); ++i) sum += ch.distance(i, i + lag);
                 return sum / static_cast<double>(ch.size() - lag);
             };
-            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
             const double here = meanAt(w);
+            // Rows that fit far closer than words far apart: this width's own (the search is
+            // costly).
+            if (here <= 0.25 * meanAt(ch.size() / 2)) return false;
+            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
             // Or the width the block before it fitted (a texture of tiles fits every multiple
             // of its tile's width about alike, and the search may take any of them).
             if (other != 0 && static_cast<std::size_t>(other) < ch.size() &&
