@@ -599,7 +599,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         };
         bool cut = false;
         const std::uint64_t uncut = endOf(c);
-        while (c.height >= 3 * blockRows && foreign(endOf(c) - block)) {
+        while (c.height >= 2 * blockRows && foreign(endOf(c) - block)) {
             c.height -= blockRows;
             cut = true;
         }
@@ -625,7 +625,7 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         // what lies before a candidate was searched before it).
         cut = false;
         other = 0;
-        while (c.height >= 3 * blockRows && foreign(c.address)) {
+        while (c.height >= 2 * blockRows && foreign(c.address)) {
             c.address += block;
             c.height -= blockRows;
             cut = true;
