@@ -347,7 +347,7 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
     // words on, not at the next word.
     if (std::min({lag[2], lag[3], lag[4]}) < 0.7 * lag[1]) return "interleaved data";
 
-    int carries = 0, jumps = 0, mirrored = 0, counted = 0, redSteps = 0, pairs = 0;
+    int carries = 0, jumps = 0, mirrored = 0, uniform = 0, counted = 0, redSteps = 0, pairs = 0;
     double smooth555 = 0, smooth565 = 0;
     for (std::size_t at : runs) {
         for (std::size_t i = at; i < at + kRun; ++i) {
@@ -372,6 +372,8 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
             if ((a & 0x7FFF) != 0 && (a & 0x7FFF) != 0x7FFF) {
                 ++counted;
                 if ((a & 0x7F) == (a >> 8 & 0x7F)) ++mirrored;
+                // Four 4-bit pixels of one index: all four nibbles alike, bit 15 too.
+                if ((a & 0xFF) == a >> 8 && (a & 0xF) == (a >> 4 & 0xF)) ++uniform;
             }
         }
     }
@@ -466,6 +468,9 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c) {
         if (red >= 0 && red <= 0.05 && std::max(share(1), share(2)) >= 0.3)
             return "16-bit colour of another layout";
     }
+    // Flat areas of 4-bit indexed pixels (tiles of a console's graphics) are words of four
+    // equal nibbles; a picture takes such a colour (one of 16 in 32768) here and there at most.
+    if (counted >= 64 && uniform * 10 >= counted * 3) return "4-bit indexed pixels";
     if (counted >= 64 && mirrored * 4 >= counted) return "indexed pixels";
     return nullptr;
 }

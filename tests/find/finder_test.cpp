@@ -1014,6 +1014,16 @@ TEST(Finder, NothingInDataOfOtherKinds) {
             << at;
     for (const std::size_t at : {3000u, 3001u})
         EXPECT_TRUE(find(concat({randomBytes(at, 12), rgb565Picture(300, 200)})).empty()) << at;
+    // Tiles of 8 x 8 4-bit pixels, most of one colour throughout, a few of others: read 16
+    // words wide, tile under tile, they fit rows closely.
+    Bytes tiles;
+    for (int t = 0; t < 2048; ++t) {
+        const int index = t % 37 == 5 ? 10 : t % 53 == 7 ? 9 : 5;
+        tiles.insert(tiles.end(), 32, static_cast<std::uint8_t>(index << 4 | index));
+    }
+    for (const std::size_t at : {3000u, 3001u})
+        EXPECT_TRUE(find(concat({randomBytes(at, 13), tiles, randomBytes(3000, 14)})).empty())
+            << at;
 }
 
 // Pictures, and a bank whose headers place its sprites (looked for around each picture on
