@@ -342,7 +342,9 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
 
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
-std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, int minHeight) {
+std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
+                                const FindOptions& o) {
+    const int minHeight = o.minHeight;
     // Whether the first `rows` rows of a candidate, looked at alone, are a picture of its width
     // from its first row to about its last.
     auto pictureOnItsOwn = [&](const Candidate& c, int rows) {
@@ -361,6 +363,13 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
         return a.candidate.address < b.candidate.address;
     });
     std::vector<bool> rival(all.size(), false);
+    // Bytes a losing reading covered beyond the picture that won (it ran on over a picture of
+    // its own byte after or before it, whose rows fit its width loosely): searched again.
+    struct Beyond {
+        std::uint64_t from, to;
+        int width;  // of the readings
+    };
+    std::vector<Beyond> beyond;
     for (std::size_t i = 0; i < all.size(); ++i)
         for (std::size_t j = i + 1; j < all.size(); ++j) {
             const Candidate &a = all[i].candidate, &b = all[j].candidate;
@@ -400,7 +409,26 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all, i
                 if (l.height >= std::max(2, minHeight)) continue;
             }
             rival[loser] = true;
+            // Whole words of the loser's byte, at least 16 of its rows.
+            if (endOf(l) > endOf(w) + 16 * row) beyond.push_back({endOf(w) + 1, endOf(l), l.width});
+            if (l.address + 16 * row < w.address)
+                beyond.push_back({l.address, w.address - 1, l.width});
         }
+    for (const Beyond& b : beyond) {
+        std::vector<std::byte> bytes(
+            static_cast<std::size_t>(std::min<std::uint64_t>(b.to - b.from, 1u << 20) / 2 * 2));
+        bytes.resize(source.readAt(b.from, bytes));
+        for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight)) {
+            // Clearly, and not a word or two off the width those readings had (the rest of
+            // the same picture, which the winner's rows may still take).
+            if (!f.other && f.confidence >= std::max(o.minConfidence, 0.75) &&
+                std::abs(f.width - b.width) > 2)
+                all.push_back(
+                    {{b.from + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
+        }
+    }
+    if (!beyond.empty()) releaseScratch();
+    rival.resize(all.size(), false);
     std::vector<Ranked> kept0;
     for (std::size_t i = 0; i < all.size(); ++i)
         if (!rival[i]) kept0.push_back(std::move(all[i]));
@@ -1631,7 +1659,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     words = {};
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
-        joinParts(source, settleParity(source, keepBest(source, std::move(all), o.minHeight), o));
+        joinParts(source, settleParity(source, keepBest(source, std::move(all), o), o));
     result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
