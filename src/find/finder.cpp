@@ -464,6 +464,21 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                     continue;
                 }
             }
+            // A picture whose first rows were taken from a better one before it starts where
+            // that one ends, where the rows after it are a picture on their own (rows of a
+            // smooth picture's width ran back over a drawing before it, read a byte off).
+            const std::uint64_t smaller = std::min(endOf(c) - c.address, endOf(k) - k.address);
+            const bool clashes = (hi - lo) * 10 > smaller * 3;
+            if (clashes && c.address >= k.address && endOf(c) > endOf(k)) {
+                const auto skip = static_cast<int>((endOf(k) - c.address + row - 1) / row);
+                Candidate tail = c;
+                tail.address += static_cast<std::uint64_t>(skip) * row;
+                tail.height -= skip;
+                if (tail.height >= std::max(8, minHeight) && pictureOnItsOwn(tail, tail.height)) {
+                    c = tail;
+                    continue;
+                }
+            }
             // Likewise one kept whose last rows run on into this one as confident (an icon's
             // flat margin, taken for more rows of a drawing before it), where most is left.
             const std::uint64_t keptRow = 2ull * static_cast<std::uint64_t>(k.width);
@@ -475,8 +490,7 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                     continue;
                 }
             }
-            const std::uint64_t smaller = std::min(endOf(c) - c.address, endOf(k) - k.address);
-            if ((hi - lo) * 10 > smaller * 3) {
+            if (clashes) {
                 clash = true;
                 break;
             }
