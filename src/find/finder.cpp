@@ -474,7 +474,9 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                 Candidate tail = c;
                 tail.address += static_cast<std::uint64_t>(skip) * row;
                 tail.height -= skip;
-                if (tail.height >= std::max(8, minHeight) && pictureOnItsOwn(tail, tail.height)) {
+                // Its first 64 K words at most, so that memory stays bounded.
+                const int looked = std::min(tail.height, std::max(8, 65536 / c.width));
+                if (tail.height >= std::max(8, minHeight) && pictureOnItsOwn(tail, looked)) {
                     c = tail;
                     continue;
                 }
