@@ -492,6 +492,14 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                     continue;
                 }
             }
+            // A part kept (more confident, as a part of even rows may be) before the whole
+            // picture it lies in, on that one's grid: the whole one is kept in its place.
+            if (clashes && c.width == k.width && c.address <= k.address && endOf(c) >= endOf(k) &&
+                (k.address - c.address) % row == 0) {
+                k = c;
+                clash = true;
+                break;
+            }
             if (clashes) {
                 clash = true;
                 break;
