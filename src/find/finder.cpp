@@ -340,6 +340,20 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
     }
 }
 
+// The pictures found where `length` bytes from `from` are searched again on their own, clearly
+// enough to stand beside what was found before them (raw confidence 0.75 at least).
+std::vector<Ranked> searchedAgain(const Source& source, std::uint64_t from, std::uint64_t length,
+                                  const FindOptions& o) {
+    std::vector<std::byte> bytes(static_cast<std::size_t>(length / 2 * 2));
+    bytes.resize(source.readAt(from, bytes));
+    std::vector<Ranked> found;
+    for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight))
+        if (!f.other && f.confidence >= std::max(o.minConfidence, 0.75))
+            found.push_back(
+                {{from + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
+    return found;
+}
+
 // One candidate per picture: where two overlap much, the more confident one stays, and of two
 // about as confident the smoother (the other is mostly the same bytes read a byte off).
 std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
@@ -414,19 +428,12 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
             if (l.address + 16 * row < w.address)
                 beyond.push_back({l.address, w.address - 1, l.width});
         }
-    for (const Beyond& b : beyond) {
-        std::vector<std::byte> bytes(
-            static_cast<std::size_t>(std::min<std::uint64_t>(b.to - b.from, 1u << 20) / 2 * 2));
-        bytes.resize(source.readAt(b.from, bytes));
-        for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight)) {
-            // Clearly, and not a word or two off the width those readings had (the rest of
-            // the same picture, which the winner's rows may still take).
-            if (!f.other && f.confidence >= std::max(o.minConfidence, 0.75) &&
-                std::abs(f.width - b.width) > 2)
-                all.push_back(
-                    {{b.from + 2 * f.first, f.width, f.rows, f.confidence, f.reason}, f.roughness});
-        }
-    }
+    for (const Beyond& b : beyond)
+        for (Ranked& r :
+             searchedAgain(source, b.from, std::min<std::uint64_t>(b.to - b.from, 1u << 20), o))
+            // Not a word or two off the width those readings had (the rest of the same
+            // picture, which the winner's rows may still take).
+            if (std::abs(r.candidate.width - b.width) > 2) all.push_back(std::move(r));
     if (!beyond.empty()) releaseScratch();
     rival.resize(all.size(), false);
     std::vector<Ranked> kept0;
@@ -662,16 +669,10 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             for (int r = 0; r < blockRows && fitsHere(from, r); ++r) ++c.height;
             // The other picture there, searched on its own: the rows cut off, and as many
             // words after them (64 K words at most), for pictures that start in them.
-            const std::uint64_t start = endOf(c),
-                                length = std::min<std::uint64_t>(2 * (uncut - start), 128u << 10);
-            bytes.resize(static_cast<std::size_t>(length));
-            bytes.resize(source.readAt(start, bytes));
-            for (const Found& f : analyseStretch(wordsFrom(bytes), o.minWidth, o.minHeight)) {
-                const std::uint64_t address = start + 2 * f.first;
-                if (f.other || f.confidence < std::max(o.minConfidence, 0.75) || address >= uncut)
-                    continue;
-                foundAgain[i].push_back({address, f.width, f.rows, f.confidence, f.reason});
-            }
+            const std::uint64_t start = endOf(c);
+            for (const Ranked& r : searchedAgain(
+                     source, start, std::min<std::uint64_t>(2 * (uncut - start), 128u << 10), o))
+                if (r.candidate.address < uncut) foundAgain[i].push_back(r.candidate);
         }
         // Likewise at its start, for a picture packed right before it (not searched again:
         // what lies before a candidate was searched before it).
