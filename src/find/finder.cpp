@@ -875,10 +875,34 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
     return all;
 }
 
+// Whether the step after column `column` stands out (twice the row's typical step) in three
+// in five of a candidate's rows or more, as a wrap does: an edge of a drawing's figure only
+// in the rows it crosses.
+bool stepsInMostRows(const Source& source, const Candidate& c, std::size_t column) {
+    const auto w = static_cast<std::size_t>(c.width);
+    std::vector<std::byte> bytes(2 * (w + 1));
+    std::vector<int> steps(w);
+    const int rows = std::min(c.height, 128);
+    int standing = 0;
+    for (int k = 0; k < rows; ++k) {
+        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(c.height) /
+                       static_cast<std::uint64_t>(rows);
+        if (source.readAt(c.address + 2 * w * r, bytes) != bytes.size()) return false;
+        const auto words = wordsFrom(bytes);
+        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
+        const int at = steps[column];
+        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                         steps.end());
+        if (at > std::max(2 * steps[w / 2], 3)) ++standing;
+    }
+    return 5 * standing >= 3 * rows;
+}
+
 // Where each row wraps to the next, the step from one word to the next stands out in one
 // column of every row. Where, over a candidate's rows, one column stands out far above all
-// others but is not the last, the rows start after it: the start was taken from words that
-// fit the row below by chance, or a first row unlike the rest.
+// others (three times the typical one and any other, or twice any other where it stands out
+// in most rows: sharp detail may step half as much) but is not the last, the rows start after it:
+// the start was taken from words that fit the row below by chance, or a first row unlike the rest.
 std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all, int threads) {
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
         Candidate& c = all[i];
@@ -895,7 +919,8 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
         std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
                          sorted.end());
         const double typical = std::max(1.0, sorted[w / 2]);
-        if (top + 1 == w || column[top] < 3 * typical || column[top] < 3 * second) return;
+        if (top + 1 == w || column[top] < 3 * typical || column[top] < 2 * second) return;
+        if (column[top] < 3 * second && !stepsInMostRows(source, c, top)) return;
         auto shift = static_cast<std::ptrdiff_t>(top + 1);
         if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
         const auto moved = static_cast<std::int64_t>(c.address) + 2 * shift;
