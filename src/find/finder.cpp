@@ -900,9 +900,10 @@ bool stepsInMostRows(const Source& source, const Candidate& c, std::size_t colum
 
 // Where each row wraps to the next, the step from one word to the next stands out in one
 // column of every row. Where, over a candidate's rows, one column stands out far above all
-// others (three times the typical one and any other, or twice any other where it stands out
-// in most rows: sharp detail may step half as much) but is not the last, the rows start after it:
-// the start was taken from words that fit the row below by chance, or a first row unlike the rest.
+// others (three times the typical one and any other, or, in rows of 64 words or more, twice
+// any other where it stands out in most rows: sharp detail may step half as much) but is not
+// the last, the rows start after it: the start was taken from words that fit the row below by
+// chance, or a first row unlike the rest.
 std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> all, int threads) {
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
         Candidate& c = all[i];
@@ -920,7 +921,7 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
                          sorted.end());
         const double typical = std::max(1.0, sorted[w / 2]);
         if (top + 1 == w || column[top] < 3 * typical || column[top] < 2 * second) return;
-        if (column[top] < 3 * second && !stepsInMostRows(source, c, top)) return;
+        if (column[top] < 3 * second && (w < 64 || !stepsInMostRows(source, c, top))) return;
         auto shift = static_cast<std::ptrdiff_t>(top + 1);
         if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
         const auto moved = static_cast<std::int64_t>(c.address) + 2 * shift;
@@ -1188,8 +1189,24 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
     return all;
 }
 
+// Whether a candidate's rows wrap plainly where they end: its last column steps three times
+// as much as the typical one and twice as much as any other.
+bool wrapsClearly(const Source& source, const Candidate& c) {
+    const auto w = static_cast<std::size_t>(c.width);
+    const std::vector<double> column = seamColumns(source, c.address, c.width, c.height);
+    if (column.size() < 4) return false;
+    std::vector<double> sorted(column.begin(), column.end() - 2);
+    std::nth_element(sorted.begin(), sorted.end() - 1, sorted.end());
+    const double second = sorted.back();
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                     sorted.end());
+    return column[w - 1] >= 3 * std::max(1.0, sorted[w / 2]) && column[w - 1] >= 2 * second;
+}
+
 // A candidate a word or two off its picture's grid holds, at one end, words that fit the row
-// next to them far worse than the words it leaves out at the other: it moves by those words.
+// next to them far worse than the words it leaves out at the other: it moves by those words,
+// unless its rows plainly wrap where they are (a sprite's last pixel may differ from the one
+// above, and a word before it fit by chance).
 std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidate> all,
                                       int threads) {
     constexpr std::size_t kReach = 2;
@@ -1257,6 +1274,7 @@ std::vector<Candidate> settleEndWords(const Source& source, std::vector<Candidat
                 bestGain = gain;
             }
         }
+        if (best != 0 && wrapsClearly(source, c)) return;
         c.address = static_cast<std::uint64_t>(static_cast<std::int64_t>(c.address) + 2 * best);
     });
     std::sort(all.begin(), all.end(), inFileOrder);
@@ -1286,7 +1304,8 @@ std::ptrdiff_t fitSplit(std::span<const std::uint8_t> fits) {
 // ends after the last that fits the row above. Where both ends, found so, lie a whole number of
 // rows apart but off the candidate's grid, that grid came from rows that fit at any start (a
 // margin of one colour where rows wrap, with no seam to show it): the ends are the picture's.
-// They are looked for near the candidate first, then as many rows away as it has.
+// They are looked for near the candidate first, then as many rows away as it has: ends found
+// that far off, where its rows plainly wrap on its grid after all, belong to other data.
 std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     constexpr std::int64_t kOwnRows = 8;  // rows read for how closely the candidate's rows fit
@@ -1346,6 +1365,7 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
             const bool exact = !nearBy || std::min(phase, w - phase) <= 2;
             if (rows < 8 || rows > kMaxSide || std::abs(e - s - rows * w) > (exact ? 0 : 2))
                 return false;
+            if (!nearBy && wrapsClearly(source, c)) return true;
             c.address = static_cast<std::uint64_t>(address + 2 * s);
             c.height = static_cast<int>(rows);
             return true;

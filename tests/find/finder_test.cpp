@@ -565,6 +565,19 @@ TEST(Finder, AWordBeforeAPictureThatFitsWorseThanItsLastIsNotItsFirst) {
     EXPECT_TRUE(foundAt(find(file), 3003, 150, 60));
 }
 
+// A word before a picture just like the last of its first row, and a last word unlike the one
+// above it (a sprite's last pixel; the word after it fits): where its rows plainly wrap, the
+// picture stays on its grid.
+TEST(Finder, AWordThatFitsBeforeAPictureWhoseRowsWrapIsNotItsFirst) {
+    const int width = 120, height = 60;
+    Bytes picture = syntheticPicture(width, height, 50);
+    picture[picture.size() - 1] ^= 0x7C;
+    const Bytes echo(picture.begin() + 2 * width - 2, picture.begin() + 2 * width);
+    const Bytes fits(picture.end() - 2 * width, picture.end() - 2 * width + 2);
+    const Bytes file = concat({randomBytes(3001, 3), echo, picture, fits, randomBytes(2000, 53)});
+    EXPECT_TRUE(foundAt(find(file), 3003, width, height));
+}
+
 // Wood grain: each row its own shade, changing slowly along it, beside a background of one
 // colour. The diagonal neighbours fit about as well as the word below; the seam, where each
 // row wraps from the background to the grain, tells the width.
