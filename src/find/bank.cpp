@@ -98,6 +98,7 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
     struct Chain {
         std::vector<BankPicture> pictures;
         bool sized;
+        double chance;  // how likely its links are by chance
     };
     std::vector<Chain> chains;
     std::vector<std::vector<BankPicture>> out;
@@ -162,6 +163,9 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                         const std::size_t h = (at[j] - at[i] - k) / row;
                         if (k == 3 && std::to_integer<std::size_t>(bytes[at[i] + 2]) != (h & 255))
                             continue;
+                        // A link as long as chance makes them is none: a header by chance
+                        // before a bank must not take the bank's chain with it.
+                        if (byChance(h) >= 0.05) break;
                         next[i] = static_cast<std::ptrdiff_t>(j);
                         break;
                     }
@@ -229,13 +233,14 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                             chain.push_back({tail, static_cast<int>(h)});
                     }
                 }
-                if (!chain.empty()) chains.push_back({std::move(chain), sized});
+                if (!chain.empty()) chains.push_back({std::move(chain), sized, chance});
             }
         }
     }
     // Two chains over the same bytes: headers matched by chance in one of them at least (a
     // header read a byte off, a pixel of the width's value). Headers with the height hold over
-    // those without, then the longer chain; of two alike, neither.
+    // those without, then the longer chain, then the one less likely by chance (of two chains
+    // that meet, the one whose links before they do are the shorter); of two alike, neither.
     auto rank = [](const Chain& c) { return std::pair{c.sized, c.pictures.size()}; };
     auto crosses = [&](const Chain& a, const Chain& b) {
         const auto end = [&](const Chain& c) {
@@ -247,7 +252,9 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
     for (std::size_t i = 0; i < chains.size(); ++i) {
         bool beaten = false;
         for (std::size_t j = 0; j < chains.size() && !beaten; ++j)
-            beaten = j != i && crosses(chains[i], chains[j]) && rank(chains[j]) >= rank(chains[i]);
+            beaten = j != i && crosses(chains[i], chains[j]) &&
+                     (rank(chains[j]) > rank(chains[i]) ||
+                      (rank(chains[j]) == rank(chains[i]) && chains[j].chance <= chains[i].chance));
         if (!beaten) out.push_back(chains[i].pictures);
     }
     return out;

@@ -1501,6 +1501,11 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
             bank.push_back({from + p.address, width, p.height, std::max(c.confidence, 0.9),
                             "after a header giving its size"});
         if (covered(bank, c) * 2 <= endOf(c) - c.address) return;
+        // Rows of that width that fit plainly from well before the first header go on over
+        // it: the headers are pixels of a picture that happen to read as its width.
+        if (width == c.width && c.confidence >= 0.95 &&
+            bank.front().address >= c.address + 8ull * static_cast<std::uint64_t>(width))
+            return;
         for (const Candidate& b : bank)
             if (b.height >= o.minHeight &&
                 std::none_of(banked.begin(), banked.end(),

@@ -41,6 +41,12 @@ TEST(Banks, EveryPictureAfterItsHeader) {
         for (const Layout l : {Layout{2, false}, Layout{3, false}, Layout{4, false},
                                Layout{4, true}, Layout{7, false}, Layout{12, true}}) {
             Bytes file = randomBytes(65537, 3);
+            // A word of the width's value, far before the bank's first header but whole rows
+            // from it, as a header of the width alone would be: no part of the bank.
+            if (l.headerBytes < 4) {
+                const Bytes decoy = header(l, width, 0);
+                std::copy_n(decoy.begin(), 2, file.end() - l.headerBytes - 2 * width * 1000);
+            }
             std::vector<BankPicture> expected;
             for (int k = 0; k < 4; ++k) {
                 const Bytes h = header(l, width, heights[k]);
