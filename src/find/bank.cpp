@@ -272,15 +272,18 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
     std::vector<Found> found;
     const std::size_t n = bytes.size();
     const auto least = static_cast<unsigned>(std::max(8, minWidth));
-    for (const bool big : {false, true}) {
+    // Headers of two 16-bit sizes, or of the width and one byte of height (pictures under 256
+    // rows), in either byte order.
+    for (int layout = 0; layout < 4; ++layout) {
+        const bool big = (layout & 1) != 0, heightByte = layout >= 2;
         // Sizes up to 1024 have a high byte of at most 4.
         const std::size_t high = big ? 0 : 1;
         auto headerAt = [&](std::size_t x, unsigned& w, unsigned& h) {
             if (std::to_integer<unsigned>(bytes[x + high]) > 4 ||
-                std::to_integer<unsigned>(bytes[x + 2 + high]) > 4)
+                (!heightByte && std::to_integer<unsigned>(bytes[x + 2 + high]) > 4))
                 return false;
             w = number(bytes, x, big);
-            h = number(bytes, x + 2, big);
+            h = heightByte ? std::to_integer<unsigned>(bytes[x + 2]) : number(bytes, x + 2, big);
             return w >= least && w <= kMaxSide && h >= 1 && h <= kMaxSide &&
                    (x < 2 || number(bytes, x - 2, big) != w);
         };
@@ -297,8 +300,15 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
                     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
                     return _mm_cmpeq_epi8(_mm_subs_epu8(v, four), zero);
                 };
-                auto mask = static_cast<unsigned>(
-                    _mm_movemask_epi8(_mm_and_si128(small(p + x), small(p + x + 2))));
+                // A height byte of zero is none: black pixels are common.
+                auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+                    heightByte
+                        ? _mm_andnot_si128(
+                              _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                 bytes.data() + x + 2)),
+                                             zero),
+                              small(p + x))
+                        : _mm_and_si128(small(p + x), small(p + x + 2))));
                 for (; mask != 0; mask &= mask - 1) {
                     const std::size_t at = x + static_cast<std::size_t>(std::countr_zero(mask));
                     if (headerAt(at, w, h)) found(at, w, h);
@@ -309,17 +319,39 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
                 if (headerAt(x, w, h)) found(x, w, h);
         };
         std::vector<std::size_t> count(kMaxSide + 1, 0);
-        forEachHeader([&](std::size_t, unsigned w, unsigned) { ++count[w]; });
+        std::vector<Header> at;
+        if (heightByte) {
+            // Far more places read as such a header: counted, but kept only where one leads
+            // to another or is led to (the links are all a chain is made of).
+            forEachHeader([&](std::size_t x, unsigned w, unsigned h) {
+                ++count[w];
+                const std::size_t y = x + 3 + 2 * std::size_t{w} * h;
+                unsigned w2 = 0, h2 = 0;
+                if (y + 4 <= n && number(bytes, y, big) == w && headerAt(y, w2, h2)) {
+                    at.push_back({x, w, h});
+                    at.push_back({y, w2, h2});
+                }
+            });
+            std::sort(at.begin(), at.end(),
+                      [](const Header& a, const Header& b) { return a.at < b.at; });
+            at.erase(std::unique(at.begin(), at.end(),
+                                 [](const Header& a, const Header& b) { return a.at == b.at; }),
+                     at.end());
+        }
         // Headers of a width closer together than its smallest picture would be, with its
         // header, are no bank's: data full of that number (small numbers of a table, say).
         // Left out, they cannot make the search slow or large either.
+        if (!heightByte) forEachHeader([&](std::size_t, unsigned w, unsigned) { ++count[w]; });
         for (std::size_t v = 0; v <= kMaxSide; ++v)
             if (count[v] * (2 * v + 4) > n) count[v] = 0;
-        std::vector<Header> at;
-        at.reserve(std::accumulate(count.begin(), count.end(), std::size_t{0}));
-        forEachHeader([&](std::size_t x, unsigned w, unsigned h) {
-            if (count[w] > 0) at.push_back({x, w, h});
-        });
+        if (heightByte)
+            std::erase_if(at, [&](const Header& hd) { return count[hd.width] == 0; });
+        else {
+            at.reserve(std::accumulate(count.begin(), count.end(), std::size_t{0}));
+            forEachHeader([&](std::size_t x, unsigned w, unsigned h) {
+                if (count[w] > 0) at.push_back({x, w, h});
+            });
+        }
         const auto widths = static_cast<std::size_t>(
             std::count_if(count.begin(), count.end(), [](std::size_t c) { return c >= 2; }));
         // Which bytes a header starts at, a bit each, with the headers before each 64 counted:
@@ -341,7 +373,7 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         // (marked with the length, so the marks need no clearing).
         std::vector<std::ptrdiff_t> next(at.size());
         std::vector<unsigned char> reached(at.size(), 0);
-        for (std::size_t k = 4; k <= kMostHeader; ++k) {
+        for (std::size_t k = heightByte ? 3 : 4; k <= (heightByte ? 3 : kMostHeader); ++k) {
             for (std::size_t i = 0; i < at.size(); ++i) {
                 next[i] =
                     index(at[i].at + k + 2 * std::size_t{at[i].width} * at[i].height, at[i].width);

@@ -32,8 +32,9 @@ struct Bank {
 // far apart in the same picture: what a chain of headers by chance over other data is not.
 bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width);
 
-// The banks of any width from `minWidth` in `bytes` whose headers give both sizes: where no
-// picture of the bank's width was found to look for it by.
+// The banks of any width from `minWidth` in `bytes` whose headers give both sizes (the height
+// in 16 bits, or in one byte for pictures under 256 rows): where no picture of the bank's
+// width was found to look for it by.
 std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth);
 
 }  // namespace pixvue::find
