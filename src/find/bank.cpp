@@ -75,7 +75,8 @@ std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std
 
 }  // namespace
 
-bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width) {
+bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width,
+             double within) {
     const auto w = static_cast<std::size_t>(width);
     std::uint64_t below = 0, apart = 0;
     for (const BankPicture& p : pictures) {
@@ -90,7 +91,7 @@ bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pict
                 colourDistance(x, wordAt(first + 2 * ((i + far) % words))));
         }
     }
-    return below * 3 < apart * 2;
+    return static_cast<double>(below) < within * static_cast<double>(apart);
 }
 
 std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byte> bytes,

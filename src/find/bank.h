@@ -29,8 +29,10 @@ struct Bank {
 };
 
 // Whether the words of the pictures are clearly closer to the word a row below than to words
-// far apart in the same picture: what a chain of headers by chance over other data is not.
-bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width);
+// far apart in the same picture (within that share of the distance): what a chain of headers
+// by chance over other data is not.
+bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width,
+             double within = 2.0 / 3);
 
 // The banks of any width from `minWidth` in `bytes` whose headers give both sizes (the height
 // in 16 bits, or in one byte for pictures under 256 rows): where no picture of the bank's

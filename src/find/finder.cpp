@@ -109,7 +109,10 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
     const std::span<const std::byte> read(bytes.data(), got);
     auto findBanks = [&] {
         for (const Bank& bank : banksOfAnyWidth(read, o.minWidth)) {
-            if (!rowsFit(read, bank.pictures, bank.width)) continue;
+            // Four pictures or more chain by chance hardly ever: their rows need only fit
+            // better than words far apart (small textured sprites fit loosely).
+            if (!rowsFit(read, bank.pictures, bank.width, bank.pictures.size() >= 4 ? 1 : 2.0 / 3))
+                continue;
             auto& listed = out.banks.emplace_back();
             for (const BankPicture& p : bank.pictures)
                 listed.push_back({offset + p.address, bank.width, p.height, 0.9,
@@ -1581,9 +1584,14 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
         return std::any_of(in.begin(), in.end(),
                            [&](const Candidate& k) { return covered(bank, k) > 0; });
     };
-    for (const auto& chain : banks) {
+    // The longest first: a stretch may end within a bank that the next one holds whole.
+    std::vector<const std::vector<Candidate>*> longestFirst;
+    for (const auto& chain : banks) longestFirst.push_back(&chain);
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [](const auto* a, const auto* b) { return a->size() > b->size(); });
+    for (const auto* chain : longestFirst) {
         std::vector<Candidate> bank;
-        std::copy_if(chain.begin(), chain.end(), std::back_inserter(bank),
+        std::copy_if(chain->begin(), chain->end(), std::back_inserter(bank),
                      [&](const Candidate& b) { return b.height >= o.minHeight; });
         if (bank.size() < 3 || overlapsAny(bank, banked) || overlapsAny(bank, all)) continue;
         banked.insert(banked.end(), bank.begin(), bank.end());
