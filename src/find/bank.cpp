@@ -222,6 +222,13 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
                         for (const BankPicture& p : chain)
                             tallest = std::max(tallest, static_cast<std::size_t>(p.height));
                         std::size_t h = std::min(2 * tallest, fittingRows(bytes, tail, w, chain));
+                        // Pictures all of one height (icons, tiles, glyphs): the last one too,
+                        // where its rows go on at least that far (into what follows it).
+                        if (chain.size() >= 2 && h >= tallest &&
+                            std::all_of(chain.begin(), chain.end(), [&](const BankPicture& p) {
+                                return static_cast<std::size_t>(p.height) == tallest;
+                            }))
+                            h = tallest;
                         if (k == 3 && h > 0) {
                             const std::size_t low = std::to_integer<std::size_t>(bytes[tail - 1]);
                             std::size_t best = low;

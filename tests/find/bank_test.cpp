@@ -77,6 +77,24 @@ TEST(Banks, EveryPictureAfterItsHeader) {
         }
 }
 
+// Pictures all of one height, headers of the width alone, and a picture of that width right
+// after the last: the last is as tall as the others, not as far as rows fit.
+TEST(Banks, TheLastOfPicturesOfOneHeightIsAsTall) {
+    const int width = 24, height = 16;
+    Bytes file = randomBytes(4097, 7);
+    for (unsigned k = 0; k < 4; ++k) {
+        file.insert(file.end(), {width, 0});
+        const Bytes p = syntheticPicture(width, height, 60 + k);
+        file.insert(file.end(), p.begin(), p.end());
+    }
+    const Bytes next = syntheticPicture(width, 40, 70);
+    file.insert(file.end(), next.begin(), next.end());
+    const auto banks = banksIn(file, width);
+    ASSERT_EQ(banks.size(), 1u);
+    ASSERT_EQ(banks[0].size(), 4u);
+    EXPECT_EQ(banks[0][3].height, height);
+}
+
 // Where the width is a common word (a flat area of that colour, a table of small numbers),
 // headers line up by chance: no bank.
 TEST(Banks, NoneWhereTheWidthIsACommonWord) {
