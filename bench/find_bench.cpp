@@ -133,6 +133,30 @@ const std::string& longPictureFile() {
     return path;
 }
 
+// 16 MiB of small numbers rising by a few at a time: smooth words, every pair of them a
+// possible size header, one stretch throughout.
+const std::string& numberTableFile() {
+    static const std::string path = [] {
+        const std::string p = std::string(PIXVUE_BENCH_DIR) + "/bench-number-table.bin";
+        std::error_code ec;
+        if (std::filesystem::file_size(p, ec) != 16 * kMiB) {
+            std::mt19937 rng(20261210);
+            std::vector<std::uint8_t> table;
+            unsigned v = 0;
+            while (table.size() < 16 * kMiB) {
+                v = (v + 5 + rng() % 6) % 1024;
+                table.push_back(static_cast<std::uint8_t>(v));
+                table.push_back(static_cast<std::uint8_t>(v >> 8));
+            }
+            std::ofstream(p, std::ios::binary)
+                .write(reinterpret_cast<const char*>(table.data()),
+                       static_cast<std::streamsize>(table.size()));
+        }
+        return p;
+    }();
+    return path;
+}
+
 // pixvue-scan as a user runs it, its peak resident set from the kernel's accounting.
 long scanPeakKiB(const std::string& file) {
     const pid_t pid = ::fork();
@@ -172,5 +196,9 @@ int main(int argc, char** argv) {
     const long longPeak = scanPeakKiB(longPictureFile());
     std::cout << "pixvue-scan peak resident memory on one 16 MiB picture: "
               << (longPeak < 0 ? 0 : longPeak / 1024) << " MiB\n";
+    std::cout.flush();
+    const long tablePeak = scanPeakKiB(numberTableFile());
+    std::cout << "pixvue-scan peak resident memory on 16 MiB of small numbers: "
+              << (tablePeak < 0 ? 0 : tablePeak / 1024) << " MiB\n";
     return 0;
 }

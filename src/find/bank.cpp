@@ -269,10 +269,12 @@ std::vector<std::vector<BankPicture>> banksAfterHeaders(std::span<const std::byt
 }
 
 std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth) {
+    // Small: in a table of small numbers nearly every word pair reads as one.
     struct Header {
-        std::size_t at;
-        unsigned width, height;
+        std::uint32_t at;
+        std::uint16_t width, height;
     };
+    bytes = bytes.first(std::min<std::size_t>(bytes.size(), INT32_MAX));
     struct Found {
         Bank bank;
         std::size_t end;
@@ -328,6 +330,10 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         };
         std::vector<std::size_t> count(kMaxSide + 1, 0);
         std::vector<Header> at;
+        auto header = [](std::size_t x, unsigned w, unsigned h) {
+            return Header{static_cast<std::uint32_t>(x), static_cast<std::uint16_t>(w),
+                          static_cast<std::uint16_t>(h)};
+        };
         if (heightByte) {
             // Far more places read as such a header: counted, but kept only where one leads
             // to another or is led to (the links are all a chain is made of).
@@ -336,8 +342,8 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
                 const std::size_t y = x + 3 + 2 * std::size_t{w} * h;
                 unsigned w2 = 0, h2 = 0;
                 if (y + 4 <= n && number(bytes, y, big) == w && headerAt(y, w2, h2)) {
-                    at.push_back({x, w, h});
-                    at.push_back({y, w2, h2});
+                    at.push_back(header(x, w, h));
+                    at.push_back(header(y, w2, h2));
                 }
             });
             std::sort(at.begin(), at.end(),
@@ -352,12 +358,15 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         if (!heightByte) forEachHeader([&](std::size_t, unsigned w, unsigned) { ++count[w]; });
         for (std::size_t v = 0; v <= kMaxSide; ++v)
             if (count[v] * (2 * v + 4) > n) count[v] = 0;
+        // Where a header may start every few bytes (a table of small numbers, every word a
+        // size), no chain could be told from chance, nor the search held small.
+        if (std::accumulate(count.begin(), count.end(), std::size_t{0}) * 8 > n) continue;
         if (heightByte)
             std::erase_if(at, [&](const Header& hd) { return count[hd.width] == 0; });
         else {
             at.reserve(std::accumulate(count.begin(), count.end(), std::size_t{0}));
             forEachHeader([&](std::size_t x, unsigned w, unsigned h) {
-                if (count[w] > 0) at.push_back({x, w, h});
+                if (count[w] > 0) at.push_back(header(x, w, h));
             });
         }
         const auto widths = static_cast<std::size_t>(
@@ -379,12 +388,12 @@ std::vector<Bank> banksOfAnyWidth(std::span<const std::byte> bytes, int minWidth
         };
         // For each header length: the header each one leads to, and whether one leads to it
         // (marked with the length, so the marks need no clearing).
-        std::vector<std::ptrdiff_t> next(at.size());
+        std::vector<std::int32_t> next(at.size());
         std::vector<unsigned char> reached(at.size(), 0);
         for (std::size_t k = heightByte ? 3 : 4; k <= (heightByte ? 3 : kMostHeader); ++k) {
             for (std::size_t i = 0; i < at.size(); ++i) {
-                next[i] =
-                    index(at[i].at + k + 2 * std::size_t{at[i].width} * at[i].height, at[i].width);
+                next[i] = static_cast<std::int32_t>(
+                    index(at[i].at + k + 2 * std::size_t{at[i].width} * at[i].height, at[i].width));
                 if (next[i] >= 0)
                     reached[static_cast<std::size_t>(next[i])] = static_cast<unsigned char>(k);
             }
