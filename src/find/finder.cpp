@@ -614,12 +614,18 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         const auto w = static_cast<std::size_t>(c.width);
         const int blockRows = std::max(8, static_cast<int>((511 + w) / w));
         int other = 0;  // the width the last block cut off fits
-        auto foreign = [&](std::uint64_t at) {
-            bytes.resize(2 * w * static_cast<std::size_t>(blockRows));
-            if (source.readAt(at, bytes) != bytes.size()) return false;
+        // The channels of the words [from, to) of the file, bit 15 dropped (empty where they
+        // cannot be read).
+        auto channelsOf = [&](std::uint64_t from, std::uint64_t to) {
+            bytes.resize(static_cast<std::size_t>(to - from));
+            if (source.readAt(from, bytes) != bytes.size()) bytes.clear();
             auto words = wordsFrom(bytes);
             for (auto& x : words) x &= 0x7FFF;
-            const Channels ch(words);
+            return Channels(words);
+        };
+        auto foreign = [&](std::uint64_t at) {
+            const Channels ch = channelsOf(at, at + 2 * w * static_cast<std::uint64_t>(blockRows));
+            if (ch.size() == 0) return false;
             auto meanAt = [&](std::size_t lag) {
                 double sum = 0;
                 for (std::size_t i = 0; i + lag < ch.size(); ++i) sum += ch.distance(i, i + lag);
@@ -629,16 +635,31 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
             // Rows that fit far closer than words far apart: this width's own (the search is
             // costly).
             if (here <= 0.25 * meanAt(ch.size() / 2)) return false;
-            const WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
+            WidthFit fit = searchWidth(ch, 0, ch.size(), 8, kMaxSide);
             // Or the width the block before it fitted (a texture of tiles fits every multiple
             // of its tile's width about alike, and the search may take any of them).
             if (other != 0 && static_cast<std::size_t>(other) < ch.size() &&
                 meanAt(static_cast<std::size_t>(other)) < 0.75 * here && here > 0.3 * fit.unrelated)
                 return true;
-            if (fit.width == 0 || fit.width % c.width == 0 || c.width % fit.width == 0)
-                return false;
-            const double there = meanAt(static_cast<std::size_t>(fit.width));
-            if (there >= 0.75 * here || here <= 0.3 * fit.unrelated) return false;
+            auto clearlyOther = [&](const WidthFit& f) {
+                return f.width != 0 && f.width % c.width != 0 && c.width % f.width != 0 &&
+                       static_cast<std::size_t>(f.width) < ch.size() &&
+                       meanAt(static_cast<std::size_t>(f.width)) < 0.75 * here &&
+                       here > 0.3 * f.unrelated;
+            };
+            // A block too small to show a wider picture's rows three times over: its width is
+            // searched on more of the candidate's rows beside it, towards its middle.
+            constexpr std::uint64_t kWindowWords = 2048;
+            if (!clearlyOther(fit) && ch.size() < kWindowWords) {
+                const std::uint64_t span = 2 * kWindowWords, blockEnd = at + 2 * ch.size();
+                const std::uint64_t from =
+                    at == c.address ? at
+                                    : std::max(c.address, blockEnd > span ? blockEnd - span : 0);
+                const std::uint64_t to = at == c.address ? std::min(endOf(c), at + span) : blockEnd;
+                const Channels window = channelsOf(from, to);
+                if (window.size() != 0) fit = searchWidth(window, 0, window.size(), 8, kMaxSide);
+            }
+            if (!clearlyOther(fit)) return false;
             other = fit.width;
             return true;
         };

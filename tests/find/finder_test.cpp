@@ -716,6 +716,11 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
         EXPECT_TRUE(foundAt(found, 3001, 59, 86) && foundAt(found, 3001 + 2 * 59 * 86, 29, 50))
             << seed;
     }
+    // A misty picture after it, too wide for a block of its rows to show the misty one's
+    // rows three times over: its width is searched on more rows, and the picture cut.
+    const auto misty = find(concat({randomBytes(3001, 4), syntheticPicture(116, 120, 4),
+                                    mistyPicture(320, 64), randomBytes(3000, 9)}));
+    EXPECT_TRUE(foundAt(misty, 3001, 116, 120));
     // So, packed before it, a picture half as wide: the rows found hold few of its rows.
     for (const std::uint32_t seed : {3u, 4u})
         for (const auto& [width, height, before, rows] :
