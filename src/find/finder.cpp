@@ -146,6 +146,15 @@ std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
     return words;
 }
 
+// Up to `count` words of the file from byte `at`, bit 15 dropped: fewer where the file ends.
+std::vector<std::uint16_t> coloursAt(const Source& source, std::uint64_t at, std::size_t count) {
+    std::vector<std::byte> bytes(2 * count);
+    bytes.resize(source.readAt(at, bytes));
+    auto words = wordsFrom(bytes);
+    for (auto& x : words) x &= 0x7FFF;
+    return words;
+}
+
 bool inFileOrder(const Candidate& a, const Candidate& b) {
     return a.address != b.address ? a.address < b.address : a.width < b.width;
 }
@@ -155,23 +164,36 @@ std::uint64_t endOf(const Candidate& c) {
            2ull * static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
 }
 
+// The step from each word of a row to the next (the last to the next row's first), for up
+// to 128 rows spread over a candidate from `address`, each passed to `row`. False where a row
+// cannot be read.
+template <class Row>
+bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int height, Row row) {
+    const auto w = static_cast<std::size_t>(width);
+    std::vector<std::byte> bytes(2 * (w + 1));
+    std::vector<int> steps(w);
+    const int rows = std::min(height, 128);
+    for (int k = 0; k < rows; ++k) {
+        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
+                       static_cast<std::uint64_t>(rows);
+        if (source.readAt(address + 2 * w * r, bytes) != bytes.size()) return false;
+        const auto words = wordsFrom(bytes);
+        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
+        row(steps);
+    }
+    return true;
+}
+
 // The step from each word to the next, summed by column over up to 128 rows of a candidate
 // from `address`: where rows wrap, the column of each row's last word stands out. Empty where
 // the rows cannot be read.
 std::vector<double> seamColumns(const Source& source, std::uint64_t address, int width,
                                 int height) {
-    const auto w = static_cast<std::size_t>(width);
-    std::vector<double> column(w, 0);
-    std::vector<std::byte> bytes(2 * (w + 1));
-    const int rows = std::min(height, 128);
-    for (int k = 0; k < rows; ++k) {
-        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
-                       static_cast<std::uint64_t>(rows);
-        if (source.readAt(address + 2 * w * r, bytes) != bytes.size()) return {};
-        const auto words = wordsFrom(bytes);
-        for (std::size_t i = 0; i < w; ++i)
-            column[i] += colourDistance(words[i] & 0x7FFF, words[i + 1] & 0x7FFF);
-    }
+    std::vector<double> column(static_cast<std::size_t>(width), 0);
+    if (!sampledRowSteps(source, address, width, height, [&](const std::vector<int>& steps) {
+            for (std::size_t i = 0; i < steps.size(); ++i) column[i] += steps[i];
+        }))
+        return {};
     return column;
 }
 
@@ -605,22 +627,17 @@ std::vector<Candidate> settleParity(const Source& source, std::vector<Candidate>
 // picture.
 std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candidate> all,
                                        const FindOptions& o, int threads) {
-    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
     // The pictures found again in the rows cut off, for each candidate.
     std::vector<std::vector<Candidate>> foundAgain(all.size());
-    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
         Candidate& c = all[i];
-        std::vector<std::byte>& bytes = buffers[worker];
         const auto w = static_cast<std::size_t>(c.width);
         const int blockRows = std::max(8, static_cast<int>((511 + w) / w));
         int other = 0;  // the width the last block cut off fits
-        // The channels of the words [from, to) of the file, bit 15 dropped (empty where they
-        // cannot be read).
+        // The channels of the bytes [from, to) of the file (empty where they cannot be read).
         auto channelsOf = [&](std::uint64_t from, std::uint64_t to) {
-            bytes.resize(static_cast<std::size_t>(to - from));
-            if (source.readAt(from, bytes) != bytes.size()) bytes.clear();
-            auto words = wordsFrom(bytes);
-            for (auto& x : words) x &= 0x7FFF;
+            auto words = coloursAt(source, from, static_cast<std::size_t>(to - from) / 2);
+            if (2 * words.size() != to - from) words.clear();
             return Channels(words);
         };
         auto foreign = [&](std::uint64_t at) {
@@ -667,11 +684,9 @@ std::vector<Candidate> trimForeignEnds(const Source& source, std::vector<Candida
         // Whether row `r` of the block from `at` fits this width at least as well as the other.
         auto fitsHere = [&](std::uint64_t at, int r) {
             const auto lag = static_cast<std::size_t>(other);
-            bytes.resize(2 * (w + std::max(w, lag)));
-            if (source.readAt(at + 2ull * w * static_cast<std::uint64_t>(r), bytes) != bytes.size())
-                return false;
-            auto words = wordsFrom(bytes);
-            for (auto& x : words) x &= 0x7FFF;
+            const auto words = coloursAt(source, at + 2ull * w * static_cast<std::uint64_t>(r),
+                                         w + std::max(w, lag));
+            if (words.size() != w + std::max(w, lag)) return false;
             const Channels ch(words);
             double here = 0, there = 0;
             for (std::size_t i = 0; i < w; ++i) {
@@ -857,10 +872,8 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
         // above, are its rows; blocks of ground alone only up to one with something on it (a run
         // of filler of that value, zeros or erased flash, is none of it).
         auto groundShare = [&](std::uint64_t at, std::uint16_t& value) {
-            bytes.resize(2 * w * kBlock);
-            if (source.readAt(at, bytes) != bytes.size()) return 0.0;
-            auto words = wordsFrom(bytes);
-            for (auto& x : words) x &= 0x7FFF;
+            auto words = coloursAt(source, at, w * kBlock);
+            if (words.size() != w * kBlock) return 0.0;
             if (value == 0xFFFF) {
                 std::sort(words.begin(), words.end());
                 std::size_t most = 0;
@@ -903,22 +916,17 @@ std::vector<Candidate> extendWhileRowsHold(const Source& source, std::vector<Can
 // in five of a candidate's rows or more, as a wrap does: an edge of a drawing's figure only
 // in the rows it crosses.
 bool stepsInMostRows(const Source& source, const Candidate& c, std::size_t column) {
-    const auto w = static_cast<std::size_t>(c.width);
-    std::vector<std::byte> bytes(2 * (w + 1));
-    std::vector<int> steps(w);
-    const int rows = std::min(c.height, 128);
-    int standing = 0;
-    for (int k = 0; k < rows; ++k) {
-        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(c.height) /
-                       static_cast<std::uint64_t>(rows);
-        if (source.readAt(c.address + 2 * w * r, bytes) != bytes.size()) return false;
-        const auto words = wordsFrom(bytes);
-        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
-        const int at = steps[column];
-        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(w / 2),
-                         steps.end());
-        if (at > std::max(2 * steps[w / 2], 3)) ++standing;
-    }
+    const std::size_t middle = static_cast<std::size_t>(c.width) / 2;
+    int rows = 0, standing = 0;
+    std::vector<int> sorted;
+    if (!sampledRowSteps(source, c.address, c.width, c.height, [&](const std::vector<int>& steps) {
+            sorted = steps;
+            std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(middle),
+                             sorted.end());
+            ++rows;
+            if (steps[column] > std::max(2 * sorted[middle], 3)) ++standing;
+        }))
+        return false;
     return 5 * standing >= 3 * rows;
 }
 
@@ -1342,11 +1350,8 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
         const std::int64_t inFile = (size - address) / 2;  // words from the candidate's first
         // Words [lo, hi) counted from the candidate's first, within the file.
         auto read = [&](std::int64_t lo, std::int64_t hi) {
-            std::vector<std::byte> bytes(static_cast<std::size_t>(2 * (hi - lo)));
-            bytes.resize(source.readAt(static_cast<std::uint64_t>(address + 2 * lo), bytes));
-            auto words = wordsFrom(bytes);
-            for (auto& x : words) x &= 0x7FFF;
-            return words;
+            return coloursAt(source, static_cast<std::uint64_t>(address + 2 * lo),
+                             static_cast<std::size_t>(hi - lo));
         };
         int close = 0;
         // The ends looked for within `reach` words of the candidate's: true where they settle
