@@ -1482,6 +1482,37 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
     return found;
 }
 
+Found wholeRows(std::span<const std::uint16_t> raw, int width) {
+    Found found;
+    const std::size_t n = raw.size();
+    const auto w = static_cast<std::size_t>(std::max(1, width));
+    if (w < 2 || n < 8 * w || n % w != 0) return found;
+    std::vector<std::uint16_t> words(raw.begin(), raw.end());
+    for (auto& x : words) x &= 0x7FFF;
+    const Channels c(words);
+    auto meanAt = [&](std::size_t lag, std::size_t from) {
+        double sum = 0;
+        for (std::size_t i = from; i + lag < n; ++i) sum += c.distance(i, i + lag);
+        return sum / static_cast<double>(n - lag - from);
+    };
+    const double vertical = meanAt(w, 0);
+    const double beside = (meanAt(w - 1, 1) + meanAt(w + 1, 0)) / 2;
+    std::vector<double> others;
+    for (std::size_t lag = 3; lag < n / 2; lag = lag * 5 / 4 + 1)
+        if (lag % w > 2 && lag % w + 2 < w) others.push_back(meanAt(lag, 0));
+    const double unrelated = median(others);
+    if (others.size() < 3 || unrelated <= 0) return found;
+    const double quality = vertical / unrelated, dip = vertical / std::max(0.05, beside);
+    const int rows = static_cast<int>(n / w);
+    if (quality > 0.5 || dip > kWeakDip || otherKind(raw, c)) return found;
+    const double confidence = confidenceFor(quality, dip, width, rows);
+    if (!clearEnough(confidence, width, rows, raw)) return found;
+    char reason[128];
+    std::snprintf(reason, sizeof reason,
+                  "rows alike at width %d: %.2f of unrelated, %.2f of beside", width, quality, dip);
+    return {0, width, rows, confidence, (meanAt(1, 0) + vertical) / 2, reason};
+}
+
 ReadingCost readingCost(std::span<const std::uint16_t> raw, int width) {
     ReadingCost cost;
     const auto w = static_cast<std::size_t>(std::max(1, width));

@@ -63,6 +63,10 @@ void releaseScratch();
 // data of another kind.
 std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width, int minHeight);
 
+// Words that are whole rows of `width` (a gap between two pictures) judged as one picture: its
+// confidence and reason, or a confidence of 0 where they are none.
+Found wholeRows(std::span<const std::uint16_t> raw, int width);
+
 // How much the words of a reading change from each to the next and to the one a row below.
 struct ReadingCost {
     double changes = 0;       // share of neighbours that differ

@@ -1501,6 +1501,52 @@ std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidat
     return all;
 }
 
+// Pictures packed back to back: one of a few hundred words between two found is too small for
+// the search to tell its width among theirs, but it is then the gap between them, whole rows of
+// some width. Where, at one such width, the gap's words fit the row below as a picture's do,
+// it is that picture, or rows of the one beside it where that one is as wide. Between two
+// candidates of one width, the gap is theirs to join.
+std::vector<Candidate> fillGaps(const Source& source, std::vector<Candidate> all,
+                                const FindOptions& o) {
+    std::vector<Candidate> added;
+    const int minWidth = std::max(8, o.minWidth), minRows = std::max(8, o.minHeight);
+    for (std::size_t k = 0; k + 1 < all.size(); ++k) {
+        const std::uint64_t from = endOf(all[k]), to = all[k + 1].address;
+        if (to <= from || (to - from) % 2 != 0 || all[k].width == all[k + 1].width) continue;
+        const std::uint64_t n = (to - from) / 2;
+        if (n < 64 || n > 32768) continue;
+        std::vector<std::byte> bytes(static_cast<std::size_t>(2 * n));
+        if (source.readAt(from, bytes) != bytes.size()) continue;
+        const auto words = wordsFrom(bytes);
+        Candidate best;
+        for (int w = minWidth; w <= kMaxSide && static_cast<std::uint64_t>(w) * 8 <= n; ++w) {
+            const std::uint64_t rows = n / static_cast<std::uint64_t>(w);
+            if (n % static_cast<std::uint64_t>(w) != 0 || rows > kMaxSide ||
+                rows < static_cast<std::uint64_t>(minRows))
+                continue;
+            const Found f = wholeRows(words, w);
+            // Its own evidence is a small picture's, but it also starts and ends where others do.
+            const double confidence = 0.5 + 0.4 * f.confidence;
+            if (f.confidence > 0 && confidence >= o.minConfidence && confidence > best.confidence)
+                best = {from, w, static_cast<int>(rows), confidence,
+                        f.reason + " between pictures"};
+        }
+        if (best.width == 0) continue;
+        // Rows of a neighbour's width are its own, which it started or ended too early.
+        Candidate& before = all[k];
+        Candidate& after = all[k + 1];
+        if (best.width == before.width && before.height + best.height <= kMaxSide)
+            before.height += best.height;
+        else if (best.width == after.width && after.height + best.height <= kMaxSide)
+            after = {from, after.width, after.height + best.height, after.confidence, after.reason};
+        else
+            added.push_back(best);
+    }
+    all.insert(all.end(), added.begin(), added.end());
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -1783,6 +1829,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
+    result.candidates = fillGaps(source, std::move(result.candidates), o);
     return result;
 }
 

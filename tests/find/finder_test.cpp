@@ -740,6 +740,28 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
         }
 }
 
+// Pictures packed back to back: an icon between two larger ones, too small to be told among
+// them, is the gap they leave, whole rows of its width; in the same gap of filler nothing starts.
+TEST(Finder, APictureBetweenTwoFoundIsTheGapTheyLeave) {
+    for (const auto& [width, height, seed] : {std::array{18, 14, 3}, {22, 22, 5}, {12, 10, 7}}) {
+        const auto u = static_cast<std::uint32_t>(seed);
+        const Bytes before = syntheticPicture(150, 40, u + 1),
+                    after = syntheticPicture(97, 50, u + 2);
+        const std::uint64_t at = 3001 + before.size();
+        const Bytes icon = spriteOnBackground(width, height, u, 2);
+        auto packed = [&](const Bytes& gap) {
+            return find(concat({randomBytes(3001, u), before, gap, after, randomBytes(3000, u)}));
+        };
+        const auto found = packed(icon);
+        EXPECT_TRUE(foundAt(found, 3001, 150, 40) && foundAt(found, at, width, height) &&
+                    foundAt(found, at + icon.size(), 97, 50))
+            << width;
+        for (const Bytes& gap : {randomBytes(icon.size(), u), Bytes(icon.size(), 0)})
+            for (const Candidate& c : packed(gap))
+                EXPECT_FALSE(c.address >= at && c.address < at + gap.size()) << width;
+    }
+}
+
 // A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
 // are: where its rows fit clearly, it is found all the same.
 TEST(Finder, APictureOfRedsIsFound) {
