@@ -16,6 +16,9 @@
 namespace pixvue::find {
 namespace {
 
+// The reason of a picture a bank's header places: its size is known.
+constexpr const char* kAfterHeader = "after a header giving its size";
+
 // Blocks read in turn; a multiple of the cell size.
 constexpr std::size_t kBlockBytes = 4 << 20;
 // A stretch is analysed at most this many words at once, room for the largest picture and
@@ -115,8 +118,7 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
                 continue;
             auto& listed = out.banks.emplace_back();
             for (const BankPicture& p : bank.pictures)
-                listed.push_back({offset + p.address, bank.width, p.height, 0.9,
-                                  "after a header giving its size"});
+                listed.push_back({offset + p.address, bank.width, p.height, 0.9, kAfterHeader});
         }
     };
     // Joined however the search by rows ends.
@@ -1501,6 +1503,13 @@ std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidat
     return all;
 }
 
+// The words of `count` from byte `at`, with bit 15; empty where the file ends before.
+std::vector<std::uint16_t> wordsAt(const Source& source, std::uint64_t at, std::uint64_t count) {
+    std::vector<std::byte> bytes(static_cast<std::size_t>(2 * count));
+    return source.readAt(at, bytes) == bytes.size() ? wordsFrom(bytes)
+                                                    : std::vector<std::uint16_t>{};
+}
+
 // Pictures packed back to back: one of a few hundred words between two found is too small for
 // the search to tell its width among theirs, but it is then the gap between them, whole rows of
 // some width. Where, at one such width, the gap's words fit the row below as a picture's do,
@@ -1515,13 +1524,11 @@ std::vector<Candidate> fillGaps(const Source& source, std::vector<Candidate> all
         if (to <= from || (to - from) % 2 != 0 || all[k].width == all[k + 1].width) continue;
         const std::uint64_t n = (to - from) / 2;
         if (n < 64 || n > 32768) continue;
-        std::vector<std::byte> bytes(static_cast<std::size_t>(2 * n));
-        if (source.readAt(from, bytes) != bytes.size()) continue;
-        const auto words = wordsFrom(bytes);
+        const auto words = wordsAt(source, from, n);
         Candidate best;
         for (int w = minWidth; w <= kMaxSide && static_cast<std::uint64_t>(w) * 8 <= n; ++w) {
             const std::uint64_t rows = n / static_cast<std::uint64_t>(w);
-            if (n % static_cast<std::uint64_t>(w) != 0 || rows > kMaxSide ||
+            if (words.empty() || n % static_cast<std::uint64_t>(w) != 0 || rows > kMaxSide ||
                 rows < static_cast<std::uint64_t>(minRows))
                 continue;
             const Found f = wholeRows(words, w);
@@ -1544,6 +1551,54 @@ std::vector<Candidate> fillGaps(const Source& source, std::vector<Candidate> all
     }
     all.insert(all.end(), added.begin(), added.end());
     std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
+// A picture found twice or three times as wide as it is (a sprite on a plain background fits a
+// row two rows on about as well) fits as a picture at its own width too, where a picture read
+// at half its width fits none: each row is unrelated to the half row after it.
+std::vector<Candidate> narrowestWholeRows(const Source& source, std::vector<Candidate> all,
+                                          const FindOptions& o, int threads) {
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
+        Candidate& c = all[i];
+        const std::uint64_t n = (endOf(c) - c.address) / 2;
+        auto narrower = [&](int k) {
+            return c.width % k == 0 && c.width / k >= std::max(8, o.minWidth) &&
+                   c.height * k <= kMaxSide;
+        };
+        if (n > 262144 || c.reason == kAfterHeader || !(narrower(2) || narrower(3))) return;
+        const auto words = wordsAt(source, c.address, n);
+        for (const int k : {2, 3})
+            if (!words.empty() && narrower(k) && wholeRows(words, c.width / k).confidence > 0) {
+                c = {c.address, c.width / k, c.height * k, c.confidence, c.reason};
+                return;
+            }
+    });
+    return all;
+}
+
+// Where a candidate's neighbours leave it a little more than its own rows (it started a few
+// words off, or ended rows early, on a grid a word off), those words, where they are whole
+// rows of its width or one beside that fit as a picture's, are the picture.
+std::vector<Candidate> fillBetweenNeighbours(const Source& source, std::vector<Candidate> all,
+                                             const FindOptions& o) {
+    for (std::size_t k = 1; k + 1 < all.size(); ++k) {
+        Candidate& c = all[k];
+        const std::uint64_t from = endOf(all[k - 1]), to = all[k + 1].address;
+        const std::uint64_t own = (endOf(c) - c.address) / 2, n = (to - from) / 2;
+        if (c.reason == kAfterHeader || from > c.address || to < endOf(c) || (to - from) % 2 != 0 ||
+            n == own || 4 * n > 5 * own || n > 262144)
+            continue;
+        const auto words = wordsAt(source, from, n);
+        for (const int w : {c.width, c.width - 1, c.width + 1}) {
+            const auto W = static_cast<std::uint64_t>(std::max(1, w));
+            if (words.empty() || w < std::max(8, o.minWidth) || w > kMaxSide || n % W != 0 ||
+                n / W > kMaxSide || wholeRows(words, w).confidence <= 0)
+                continue;
+            c = {from, w, static_cast<int>(n / W), c.confidence, c.reason};
+            break;
+        }
+    }
     return all;
 }
 
@@ -1573,8 +1628,8 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
                     std::span<const BankPicture> pictures) {
         std::vector<Candidate> bank;
         for (const BankPicture& p : pictures)
-            bank.push_back({from + p.address, width, p.height, std::max(c.confidence, 0.9),
-                            "after a header giving its size"});
+            bank.push_back(
+                {from + p.address, width, p.height, std::max(c.confidence, 0.9), kAfterHeader});
         if (covered(bank, c) * 2 <= endOf(c) - c.address) return;
         // Rows of that width that fit plainly from well before the first header go on over
         // it: the headers are pixels of a picture that happen to read as its width.
@@ -1830,6 +1885,8 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
     result.candidates = fillGaps(source, std::move(result.candidates), o);
+    result.candidates = narrowestWholeRows(source, std::move(result.candidates), o, threads);
+    result.candidates = fillBetweenNeighbours(source, std::move(result.candidates), o);
     return result;
 }
 
