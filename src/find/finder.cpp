@@ -1510,6 +1510,98 @@ std::vector<std::uint16_t> wordsAt(const Source& source, std::uint64_t at, std::
                                                     : std::vector<std::uint16_t>{};
 }
 
+// For each of `rows` rows of `width` words, the mean step to the row above or below, whichever
+// is closer (one of them, at either end of a picture, is its own).
+std::vector<double> nearerRowSteps(std::span<const std::uint16_t> words, std::size_t width,
+                                   std::size_t rows) {
+    std::vector<double> below(rows, 1e9), nearer(rows);
+    for (std::size_t r = 0; r + 1 < rows; ++r) {
+        long sum = 0;
+        for (std::size_t i = r * width; i < (r + 1) * width; ++i)
+            sum += colourDistance(words[i], words[i + width]);
+        below[r] = static_cast<double>(sum) / static_cast<double>(width);
+    }
+    for (std::size_t r = 0; r < rows; ++r)
+        nearer[r] = std::min(below[r], r > 0 ? below[r - 1] : 1e9);
+    return nearer;
+}
+
+// Whether each row fits the part row `part` words on better than its nearer row step.
+std::vector<bool> fitsPartRowBetter(std::span<const std::uint16_t> words, std::size_t width,
+                                    std::span<const double> nearer, std::size_t part) {
+    std::vector<bool> better(nearer.size());
+    for (std::size_t r = 0; r < nearer.size(); ++r) {
+        long along = 0;
+        for (std::size_t i = r * width; i + part < (r + 1) * width; ++i)
+            along += colourDistance(words[i], words[i + part]);
+        better[r] = static_cast<double>(along) / static_cast<double>(width - part) < nearer[r];
+    }
+    return better;
+}
+
+// Pictures packed back to back, one a half, a third or a quarter as wide as the other (sprites
+// of 64 and 32 pixels): the narrower one's rows, read at the wider width, fit its rows two or
+// more on, and it was taken for rows of the wider picture. There each row fits its part row on
+// better than the row above or below, where a picture's own rows do not: the candidate is split
+// where its rows change from one to the other (no more than a tenth of them on the wrong side,
+// three in four of the narrower part's rows so), where both parts then fit as pictures.
+std::vector<Candidate> splitNarrowerRows(const Source& source, std::vector<Candidate> all,
+                                         const FindOptions& o, int threads) {
+    std::vector<std::vector<Candidate>> parts(all.size());
+    parallelFor(all.size(), threads, [&](std::size_t index, std::size_t) {
+        const Candidate& c = all[index];
+        parts[index] = {c};
+        const auto w = static_cast<std::size_t>(c.width), h = static_cast<std::size_t>(c.height);
+        if (c.reason == kAfterHeader || h < 8 || w < 16) return;
+        const auto words = wordsAt(source, c.address, w * h);
+        if (words.empty()) return;
+        const std::vector<double> nearer = nearerRowSteps(words, w, h);
+        for (const std::size_t k : {4u, 3u, 2u}) {
+            const std::size_t narrow = w / k;
+            if (w % k != 0 || static_cast<int>(narrow) < std::max(8, o.minWidth)) continue;
+            const std::vector<bool> better = fitsPartRowBetter(words, w, nearer, narrow);
+            // Wide rows before t and narrow ones after (first), or the other way round.
+            std::vector<std::size_t> before(h + 1, 0);
+            for (std::size_t r = 0; r < h; ++r) before[r + 1] = before[r] + better[r];
+            std::size_t t = 0, wrong = h;
+            bool wideFirst = true;
+            for (std::size_t at = 4; at + 4 <= h; ++at) {
+                const std::size_t narrowBefore = before[at], narrowAfter = before[h] - before[at];
+                const std::size_t ifWideFirst = narrowBefore + (h - at - narrowAfter);
+                const std::size_t ifNarrowFirst = (at - narrowBefore) + narrowAfter;
+                if (ifWideFirst < wrong) t = at, wrong = ifWideFirst, wideFirst = true;
+                if (ifNarrowFirst < wrong) t = at, wrong = ifNarrowFirst, wideFirst = false;
+            }
+            if (t == 0 || wrong * 10 > h) continue;
+            const std::size_t thinAtW = wideFirst ? h - t : t;
+            const std::size_t thinNarrow = wideFirst ? before[h] - before[t] : before[t];
+            if (4 * thinNarrow < 3 * thinAtW || thinAtW * k > static_cast<std::size_t>(kMaxSide))
+                continue;
+            Candidate wide = c, thin = c;
+            wide.height = static_cast<int>(h - thinAtW);
+            if (wideFirst)
+                thin.address = c.address + 2 * w * t;
+            else
+                wide.address = c.address + 2 * w * t;
+            thin.width = static_cast<int>(narrow);
+            thin.height = static_cast<int>(thinAtW * k);
+            const auto wideWords =
+                std::span(words).subspan((wide.address - c.address) / 2, w * (h - thinAtW));
+            const auto thinWords =
+                std::span(words).subspan((thin.address - c.address) / 2, w * thinAtW);
+            if (wholeRows(wideWords, wide.width).confidence <= 0 ||
+                wholeRows(thinWords, thin.width).confidence <= 0)
+                continue;
+            parts[index] = {wide, thin};
+            return;
+        }
+    });
+    std::vector<Candidate> out;
+    for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    std::sort(out.begin(), out.end(), inFileOrder);
+    return out;
+}
+
 // Pictures packed back to back: one of a few hundred words between two found is too small for
 // the search to tell its width among theirs, but it is then the gap between them, whole rows of
 // some width. Where, at one such width, the gap's words fit the row below as a picture's do,
@@ -1884,6 +1976,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
+    result.candidates = splitNarrowerRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillGaps(source, std::move(result.candidates), o);
     result.candidates = narrowestWholeRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillBetweenNeighbours(source, std::move(result.candidates), o);

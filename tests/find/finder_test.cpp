@@ -768,6 +768,20 @@ TEST(Finder, APictureBetweenTwoFoundIsTheGapTheyLeave) {
     }
 }
 
+// Pictures packed back to back, one a half, a third or a quarter as wide as the other: the
+// narrower one's rows, read at the wider width, fit too, but each is found at its own.
+TEST(Finder, APictureBesideOneTwiceAsWideIsFoundAtItsOwnWidth) {
+    for (const auto& [first, rows, second, secondRows] :
+         {std::array{128, 40, 64, 30}, {64, 40, 128, 30}, {150, 40, 50, 47}, {96, 50, 24, 24}}) {
+        const auto found =
+            find(concat({randomBytes(3001, 1), syntheticPicture(first, rows, 2),
+                         syntheticPicture(second, secondRows, 3), randomBytes(3000, 1)}));
+        EXPECT_TRUE(foundAt(found, 3001, first, rows) &&
+                    foundAt(found, 3001 + 2ull * first * rows, second, secondRows))
+            << first << " " << second;
+    }
+}
+
 // A picture of reds alone is words of a byte and a zero byte, as a program's small numbers
 // are: where its rows fit clearly, it is found all the same.
 TEST(Finder, APictureOfRedsIsFound) {
