@@ -1516,7 +1516,7 @@ Found wholeRows(std::span<const std::uint16_t> raw, int width) {
     char reason[128];
     std::snprintf(reason, sizeof reason,
                   "rows alike at width %d: %.2f of unrelated, %.2f of beside", width, quality, dip);
-    return {0, width, rows, confidence, (meanAt(1, 0) + vertical) / 2, reason};
+    return {0, width, rows, confidence, (meanAt(1, 0) + vertical) / 2, reason, false, quality, dip};
 }
 
 ReadingCost readingCost(std::span<const std::uint16_t> raw, int width) {

@@ -50,6 +50,8 @@ struct Found {
     double roughness = 0;
     std::string reason;
     bool other = false;  // rows that fit, in data of another kind
+    // How close rows are against unrelated words and against the diagonal neighbours (wholeRows).
+    double quality = 1, dip = 1;
 };
 
 // Every picture in the stretch, in order. `raw` holds the words with bit 15.

@@ -1526,78 +1526,102 @@ std::vector<double> nearerRowSteps(std::span<const std::uint16_t> words, std::si
     return nearer;
 }
 
-// Whether each row fits the part row `part` words on better than its nearer row step.
-std::vector<bool> fitsPartRowBetter(std::span<const std::uint16_t> words, std::size_t width,
-                                    std::span<const double> nearer, std::size_t part) {
-    std::vector<bool> better(nearer.size());
-    for (std::size_t r = 0; r < nearer.size(); ++r) {
-        long along = 0;
-        for (std::size_t i = r * width; i + part < (r + 1) * width; ++i)
-            along += colourDistance(words[i], words[i + part]);
-        better[r] = static_cast<double>(along) / static_cast<double>(width - part) < nearer[r];
+// For each row, which of `parts` (1: the row's own width; k: a k-th of it) its words fit best:
+// the row above or below (whichever is closer: one of them, at either end of a picture, is its
+// own) or the part row on. Then the labelling that goes against the fewest rows, each change
+// counting as two rows against it, so that a stray row does not split a picture.
+std::vector<std::size_t> partOfRows(std::span<const std::uint16_t> words, std::size_t width,
+                                    std::size_t rows, std::span<const std::size_t> parts) {
+    const std::vector<double> nearer = nearerRowSteps(words, width, rows);
+    std::vector<std::size_t> best(rows, 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        double closest = nearer[r];
+        for (std::size_t j = 1; j < parts.size(); ++j) {
+            const std::size_t part = width / parts[j];
+            long along = 0;
+            for (std::size_t i = r * width; i + part < (r + 1) * width; ++i)
+                along += colourDistance(words[i], words[i + part]);
+            const double d = static_cast<double>(along) / static_cast<double>(width - part);
+            if (d < closest) closest = d, best[r] = j;
+        }
     }
-    return better;
+    const std::size_t kinds = parts.size();
+    std::vector<double> cost(kinds);
+    std::vector<std::vector<std::uint8_t>> came(rows, std::vector<std::uint8_t>(kinds, 0));
+    for (std::size_t j = 0; j < kinds; ++j) cost[j] = best[0] != j;
+    for (std::size_t r = 1; r < rows; ++r) {
+        std::vector<double> next(kinds);
+        for (std::size_t j = 0; j < kinds; ++j) {
+            std::size_t from = j;
+            double least = cost[j];
+            for (std::size_t i = 0; i < kinds; ++i)
+                if (cost[i] + 2 < least) least = cost[i] + 2, from = i;
+            next[j] = least + (best[r] != j);
+            came[r][j] = static_cast<std::uint8_t>(from);
+        }
+        cost = next;
+    }
+    std::vector<std::size_t> label(rows);
+    auto j = static_cast<std::size_t>(std::min_element(cost.begin(), cost.end()) - cost.begin());
+    for (std::size_t r = rows; r-- > 0;) {
+        label[r] = parts[j];
+        j = came[r][j];
+    }
+    return label;
 }
 
-// Pictures packed back to back, one a half, a third or a quarter as wide as the other (sprites
-// of 64 and 32 pixels): the narrower one's rows, read at the wider width, fit its rows two or
+// Pictures packed back to back, some a half, a third or a quarter as wide as others (sprites of
+// 64, 32 and 16 pixels): a narrower one's rows, read at the wider width, fit its rows two or
 // more on, and it was taken for rows of the wider picture. There each row fits its part row on
 // better than the row above or below, where a picture's own rows do not: the candidate is split
-// where its rows change from one to the other (no more than a tenth of them on the wrong side,
-// three in four of the narrower part's rows so), where both parts then fit as pictures.
-std::vector<Candidate> splitNarrowerRows(const Source& source, std::vector<Candidate> all,
-                                         const FindOptions& o, int threads) {
-    std::vector<std::vector<Candidate>> parts(all.size());
+// where its rows change from one kind to another, where every part then fits as a picture, the
+// parts of the candidate's own width no more loosely than the whole did (a texture whose pattern
+// repeats along part of a picture's rows fits both ways), and the narrower ones fit their rows
+// clearly better than the rows after (a pattern repeating along a row fits both alike).
+std::vector<Candidate> splitByPartRows(const Source& source, std::vector<Candidate> all,
+                                       const FindOptions& o, int threads) {
+    std::vector<std::vector<Candidate>> pieces(all.size());
     parallelFor(all.size(), threads, [&](std::size_t index, std::size_t) {
         const Candidate& c = all[index];
-        parts[index] = {c};
+        pieces[index] = {c};
         const auto w = static_cast<std::size_t>(c.width), h = static_cast<std::size_t>(c.height);
-        if (c.reason == kAfterHeader || h < 8 || w < 16) return;
+        std::vector<std::size_t> parts{1};
+        for (const std::size_t k : {2u, 3u, 4u})
+            if (w % k == 0 && static_cast<int>(w / k) >= std::max(8, o.minWidth))
+                parts.push_back(k);
+        if (c.reason == kAfterHeader || h < 4 || parts.size() == 1) return;
         const auto words = wordsAt(source, c.address, w * h);
         if (words.empty()) return;
-        const std::vector<double> nearer = nearerRowSteps(words, w, h);
-        for (const std::size_t k : {4u, 3u, 2u}) {
-            const std::size_t narrow = w / k;
-            if (w % k != 0 || static_cast<int>(narrow) < std::max(8, o.minWidth)) continue;
-            const std::vector<bool> better = fitsPartRowBetter(words, w, nearer, narrow);
-            // Wide rows before t and narrow ones after (first), or the other way round.
-            std::vector<std::size_t> before(h + 1, 0);
-            for (std::size_t r = 0; r < h; ++r) before[r + 1] = before[r] + better[r];
-            std::size_t t = 0, wrong = h;
-            bool wideFirst = true;
-            for (std::size_t at = 4; at + 4 <= h; ++at) {
-                const std::size_t narrowBefore = before[at], narrowAfter = before[h] - before[at];
-                const std::size_t ifWideFirst = narrowBefore + (h - at - narrowAfter);
-                const std::size_t ifNarrowFirst = (at - narrowBefore) + narrowAfter;
-                if (ifWideFirst < wrong) t = at, wrong = ifWideFirst, wideFirst = true;
-                if (ifNarrowFirst < wrong) t = at, wrong = ifNarrowFirst, wideFirst = false;
-            }
-            if (t == 0 || wrong * 10 > h) continue;
-            const std::size_t thinAtW = wideFirst ? h - t : t;
-            const std::size_t thinNarrow = wideFirst ? before[h] - before[t] : before[t];
-            if (4 * thinNarrow < 3 * thinAtW || thinAtW * k > static_cast<std::size_t>(kMaxSide))
-                continue;
-            Candidate wide = c, thin = c;
-            wide.height = static_cast<int>(h - thinAtW);
-            if (wideFirst)
-                thin.address = c.address + 2 * w * t;
-            else
-                wide.address = c.address + 2 * w * t;
-            thin.width = static_cast<int>(narrow);
-            thin.height = static_cast<int>(thinAtW * k);
-            const auto wideWords =
-                std::span(words).subspan((wide.address - c.address) / 2, w * (h - thinAtW));
-            const auto thinWords =
-                std::span(words).subspan((thin.address - c.address) / 2, w * thinAtW);
-            if (wholeRows(wideWords, wide.width).confidence <= 0 ||
-                wholeRows(thinWords, thin.width).confidence <= 0)
-                continue;
-            parts[index] = {wide, thin};
+        const std::vector<std::size_t> label = partOfRows(words, w, h, parts);
+        if (std::all_of(label.begin(), label.end(), [&](std::size_t k) { return k == label[0]; }))
             return;
+        const Found whole = wholeRows(words, c.width);
+        std::vector<Candidate> split;
+        for (std::size_t from = 0, to = 0; from < h; from = to) {
+            while (to < h && label[to] == label[from]) ++to;
+            const std::size_t k = label[from], narrow = w / k, rows = (to - from) * k;
+            if (rows < 8 || rows > static_cast<std::size_t>(kMaxSide)) return;
+            const auto own = std::span(words).subspan(from * w, (to - from) * w);
+            const Found fit = wholeRows(own, static_cast<int>(narrow));
+            if (fit.confidence <= 0) return;
+            if (k == 1 && whole.confidence > 0 &&
+                (fit.quality > 1.05 * whole.quality || fit.dip > 1.05 * whole.dip))
+                return;
+            if (k > 1) {
+                double next = 0, after = 0;
+                for (std::size_t i = 0; i + 2 * narrow < own.size(); ++i) {
+                    next += colourDistance(own[i], own[i + narrow]);
+                    after += colourDistance(own[i], own[i + 2 * narrow]);
+                }
+                if (after < 1.4 * next) return;
+            }
+            split.push_back({c.address + 2 * w * from, static_cast<int>(narrow),
+                             static_cast<int>(rows), c.confidence, c.reason});
         }
+        pieces[index] = split;
     });
     std::vector<Candidate> out;
-    for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (auto& p : pieces) out.insert(out.end(), p.begin(), p.end());
     std::sort(out.begin(), out.end(), inFileOrder);
     return out;
 }
@@ -1976,7 +2000,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);
     result.candidates = calibrated(source, std::move(result.candidates), o.minConfidence);
-    result.candidates = splitNarrowerRows(source, std::move(result.candidates), o, threads);
+    result.candidates = splitByPartRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillGaps(source, std::move(result.candidates), o);
     result.candidates = narrowestWholeRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillBetweenNeighbours(source, std::move(result.candidates), o);

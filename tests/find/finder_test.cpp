@@ -768,17 +768,30 @@ TEST(Finder, APictureBetweenTwoFoundIsTheGapTheyLeave) {
     }
 }
 
-// Pictures packed back to back, one a half, a third or a quarter as wide as the other: the
-// narrower one's rows, read at the wider width, fit too, but each is found at its own.
-TEST(Finder, APictureBesideOneTwiceAsWideIsFoundAtItsOwnWidth) {
-    for (const auto& [first, rows, second, secondRows] :
-         {std::array{128, 40, 64, 30}, {64, 40, 128, 30}, {150, 40, 50, 47}, {96, 50, 24, 24}}) {
-        const auto found =
-            find(concat({randomBytes(3001, 1), syntheticPicture(first, rows, 2),
-                         syntheticPicture(second, secondRows, 3), randomBytes(3000, 1)}));
-        EXPECT_TRUE(foundAt(found, 3001, first, rows) &&
-                    foundAt(found, 3001 + 2ull * first * rows, second, secondRows))
-            << first << " " << second;
+// Pictures packed back to back, some a half, a third or a quarter as wide as others (sprites of
+// 128, 64 and 32 pixels): a narrower one's rows, read at the wider width, fit too, but each is
+// found at its own.
+TEST(Finder, PicturesBesideOnesTwiceAsWideAreFoundAtTheirOwnWidths) {
+    using Sizes = std::vector<std::array<int, 2>>;
+    const std::pair<Sizes, std::uint32_t> cases[] = {{{{128, 40}, {64, 30}}, 1},
+                                                     {{{64, 40}, {128, 30}}, 1},
+                                                     {{{150, 40}, {50, 47}}, 1},
+                                                     {{{64, 40}, {128, 30}, {64, 20}}, 1},
+                                                     {{{96, 40}, {48, 30}, {24, 40}}, 2}};
+    for (const auto& [sizes, seed] : cases) {
+        Bytes file = randomBytes(3001, seed);
+        std::vector<std::uint64_t> at;
+        for (const auto& [width, height] : sizes) {
+            at.push_back(file.size());
+            const Bytes picture =
+                syntheticPicture(width, height, seed * 10 + static_cast<std::uint32_t>(at.size()));
+            file.insert(file.end(), picture.begin(), picture.end());
+        }
+        const Bytes tail = randomBytes(3000, seed);
+        file.insert(file.end(), tail.begin(), tail.end());
+        const auto found = find(file);
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+            EXPECT_TRUE(foundAt(found, at[i], sizes[i][0], sizes[i][1])) << sizes[0][0] << " " << i;
     }
 }
 
