@@ -1575,9 +1575,10 @@ std::vector<std::size_t> partOfRows(std::span<const std::uint16_t> words, std::s
 // more on, and it was taken for rows of the wider picture. There each row fits its part row on
 // better than the row above or below, where a picture's own rows do not: the candidate is split
 // where its rows change from one kind to another, where every part then fits as a picture, the
-// parts of the candidate's own width no more loosely than the whole did (a texture whose pattern
-// repeats along part of a picture's rows fits both ways), and the narrower ones fit their rows
-// clearly better than the rows after (a pattern repeating along a row fits both alike).
+// parts of the candidate's own width against their diagonal neighbours no more loosely than the
+// whole did (a texture whose pattern repeats along part of a picture's rows fits both ways), and
+// the narrower ones fit their rows clearly better than the rows after (a pattern repeating along
+// a row fits both alike).
 std::vector<Candidate> splitByPartRows(const Source& source, std::vector<Candidate> all,
                                        const FindOptions& o, int threads) {
     std::vector<std::vector<Candidate>> pieces(all.size());
@@ -1604,9 +1605,7 @@ std::vector<Candidate> splitByPartRows(const Source& source, std::vector<Candida
             const auto own = std::span(words).subspan(from * w, (to - from) * w);
             const Found fit = wholeRows(own, static_cast<int>(narrow));
             if (fit.confidence <= 0) return;
-            if (k == 1 && whole.confidence > 0 &&
-                (fit.quality > 1.05 * whole.quality || fit.dip > 1.05 * whole.dip))
-                return;
+            if (k == 1 && whole.confidence > 0 && fit.dip > 1.05 * whole.dip) return;
             if (k > 1) {
                 double next = 0, after = 0;
                 for (std::size_t i = 0; i + 2 * narrow < own.size(); ++i) {
