@@ -184,6 +184,20 @@ TEST(WidthSearchSheet, FramesOfASheetGiveTheFramesWidthNotTheirArea) {
     }
 }
 
+// Words judged as whole rows of one width: a picture's at its own width, small or large, and
+// not at half of it (each row unrelated to the half row after it), nor random or flat words.
+TEST(WholeRows, APictureFitsAtItsWidthOnly) {
+    for (const auto& [width, height] : {std::array{22, 22}, {64, 40}, {320, 200}}) {
+        const auto words = wordsOf(syntheticPicture(width, height, 9u + width));
+        const Found own = wholeRows(words, width);
+        EXPECT_GT(own.confidence, 0) << width;
+        EXPECT_EQ(own.rows, height);
+        EXPECT_EQ(wholeRows(words, width / 2).confidence, 0) << width;
+        EXPECT_EQ(wholeRows(wordsOf(randomBytes(words.size() * 2, 3)), width).confidence, 0);
+        EXPECT_EQ(wholeRows(std::vector<std::uint16_t>(words.size(), 0x1234), width).confidence, 0);
+    }
+}
+
 TEST(OtherKinds, SmoothDataOfOtherLayoutsIsRecognised) {
     // 32-bit pixels: two words a pixel, alike two words on, not one.
     Bytes rgb32;
