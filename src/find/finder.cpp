@@ -1640,10 +1640,11 @@ std::vector<Candidate> fillGaps(const Source& source, std::vector<Candidate> all
         const std::uint64_t n = (to - from) / 2;
         if (n < 64 || n > 32768) continue;
         const auto words = wordsAt(source, from, n);
+        if (words.empty()) continue;
         Candidate best;
         for (int w = minWidth; w <= kMaxSide && static_cast<std::uint64_t>(w) * 8 <= n; ++w) {
             const std::uint64_t rows = n / static_cast<std::uint64_t>(w);
-            if (words.empty() || n % static_cast<std::uint64_t>(w) != 0 || rows > kMaxSide ||
+            if (n % static_cast<std::uint64_t>(w) != 0 || rows > kMaxSide ||
                 rows < static_cast<std::uint64_t>(minRows))
                 continue;
             const Found f = wholeRows(words, w);
@@ -1684,7 +1685,7 @@ std::vector<Candidate> narrowestWholeRows(const Source& source, std::vector<Cand
         if (n > 262144 || c.reason == kAfterHeader || !(narrower(2) || narrower(3))) return;
         const auto words = wordsAt(source, c.address, n);
         for (const int k : {2, 3})
-            if (!words.empty() && narrower(k) && wholeRows(words, c.width / k).confidence > 0) {
+            if (narrower(k) && !words.empty() && wholeRows(words, c.width / k).confidence > 0) {
                 c = {c.address, c.width / k, c.height * k, c.confidence, c.reason};
                 return;
             }
