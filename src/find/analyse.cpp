@@ -1132,6 +1132,31 @@ bool clearEnough(double confidence, int width, int rows, std::span<const std::ui
 
 }  // namespace
 
+bool fourWordNumbers(std::span<const std::uint16_t> raw, int width) {
+    const auto w = static_cast<std::size_t>(std::max(width, 1));
+    if (raw.size() < std::max<std::size_t>(w, 4) + 8) return false;
+    const std::size_t n = raw.size() - std::max<std::size_t>(w, 4);
+    double next = 0, four = 0, below = 0;
+    std::array<double, 4> atPlace{};
+    std::array<std::size_t, 4> counted{};
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<std::uint16_t>(raw[i] & 0x7FFF);
+        const int step = colourDistance(x, raw[i + 1] & 0x7FFF);
+        next += step;
+        atPlace[i % 4] += step;
+        ++counted[i % 4];
+        four += colourDistance(x, raw[i + 4] & 0x7FFF);
+        below += colourDistance(x, raw[i + w] & 0x7FFF);
+    }
+    double least = 1e9, most = 0;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const double mean = atPlace[k] / static_cast<double>(counted[k]);
+        least = std::min(least, mean);
+        most = std::max(most, mean);
+    }
+    return four < next && most >= 2 * (least + 1) && below >= 0.25 * next;
+}
+
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
     std::size_t counted = 0, alike = 0;
     for (const std::uint16_t x : raw) {

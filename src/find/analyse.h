@@ -35,6 +35,13 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
 // be 15-bit pixels. `raw` keeps bit 15.
 const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c);
 
+// Whether words read as rows of `width` are 64-bit numbers or addresses (a program's tables):
+// each word is closer to the word four on than to the next, the step to the next word differs
+// by its place among the four (the high words of small numbers and addresses hardly change),
+// and rows fit no closer than to a quarter of that step (a picture's stripes four words apart fit
+// their rows far closer). Dithered pictures step alike at every place.
+bool fourWordNumbers(std::span<const std::uint16_t> raw, int width);
+
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);

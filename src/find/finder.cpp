@@ -1855,16 +1855,17 @@ std::vector<Candidate> followHeaders(const Source& source, std::vector<Candidate
 std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> all,
                                   double minConfidence) {
     std::vector<std::byte> bytes;
-    auto indexedLooking = [&](const Candidate& c) {
+    for (Candidate& c : all) {
         bytes.resize(
             static_cast<std::size_t>(std::min<std::uint64_t>(endOf(c) - c.address, 65536)));
         bytes.resize(source.readAt(c.address, bytes));
-        return bytesAlikeAsIndexed(wordsFrom(bytes));
-    };
-    for (Candidate& c : all) {
+        const auto words = wordsFrom(bytes);
         const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;
         c.confidence = std::clamp(0.5 + (c.confidence - middle) * 0.5 / (1 - middle), 0.0, 1.0);
-        if (c.confidence < 0.75 && indexedLooking(c)) c.confidence = 0;
+        if (c.confidence < 0.75 && bytesAlikeAsIndexed(words)) c.confidence = 0;
+        // A header placing a picture is evidence enough; rows alone, in a program's tables of
+        // numbers, are not.
+        if (c.reason != kAfterHeader && fourWordNumbers(words, c.width)) c.confidence = 0;
         // Rows under 16 words fit by chance in a program's tables and in sound far more often
         // than a picture that narrow fits so loosely: only a clearer fit counts.
         if (c.width < 16 && c.confidence < 0.7) c.confidence = 0;

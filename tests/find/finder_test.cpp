@@ -288,6 +288,30 @@ TEST(OtherKinds, WordsOfTwoEqualBytesAreRunsOfIndexedPixels) {
     }
 }
 
+// A program's table of 64-bit addresses and small numbers, read as rows, against pictures
+// that repeat every four words too: ordered dithering and stripes four pixels apart.
+TEST(OtherKinds, TablesOf64BitNumbersAreNoPicture) {
+    std::vector<std::uint16_t> table;
+    std::mt19937 rng(5);
+    for (int i = 0; i < 2048; ++i) {
+        const std::uint64_t value = i % 3 == 0 ? rng() % 200 : 0x410000 + (rng() % 0x8000) * 8;
+        for (int k = 0; k < 4; ++k) table.push_back(static_cast<std::uint16_t>(value >> 16 * k));
+    }
+    constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    std::vector<std::uint16_t> dithered, striped;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            // A ramp of one level over 64 pixels, dithered: words four on are alike.
+            const int level = (3 * 64 + x + kBayer[y % 4][x % 4] * 4) / 64;
+            dithered.push_back(static_cast<std::uint16_t>(level * 0x421));
+            striped.push_back(static_cast<std::uint16_t>(x % 4 == 0 ? 0x7C00 : (x + y) / 8 * 0x21));
+        }
+    for (const int width : {12, 24, 116}) EXPECT_TRUE(fourWordNumbers(table, width)) << width;
+    EXPECT_FALSE(fourWordNumbers(dithered, 64));
+    EXPECT_FALSE(fourWordNumbers(striped, 64));
+    EXPECT_FALSE(fourWordNumbers(wordsOf(syntheticPicture(64, 48, 3)), 64));
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
