@@ -1339,7 +1339,9 @@ std::ptrdiff_t fitSplit(std::span<const std::uint8_t> fits) {
 // rows apart but off the candidate's grid, that grid came from rows that fit at any start (a
 // margin of one colour where rows wrap, with no seam to show it): the ends are the picture's.
 // They are looked for near the candidate first, then as many rows away as it has: ends found
-// that far off, where its rows plainly wrap on its grid after all, belong to other data.
+// that far off, where its rows plainly wrap on its grid after all, belong to other data. Where
+// neither finds both, one clear end near the candidate, with the other in a run of one value
+// that goes on past it, sets the grid on its own (see below).
 std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     constexpr std::int64_t kOwnRows = 8;  // rows read for how closely the candidate's rows fit
@@ -1358,7 +1360,7 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
         int close = 0;
         // The ends looked for within `reach` words of the candidate's: true where they settle
         // it (moved, or found where it is).
-        auto settle = [&](std::int64_t reach, bool nearBy) {
+        auto settle = [&](std::int64_t reach, bool nearBy, bool oneEnd = false) {
             const std::int64_t headLo = std::max(-reach, -(address / 2));
             const auto head = read(headLo, std::min(inFile, (kOwnRows + 1) * w));
             if (headLo + static_cast<std::int64_t>(head.size()) < (kOwnRows + 1) * w) return true;
@@ -1386,8 +1388,30 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
             for (std::int64_t k = tailHi - 1; k >= n - w; --k)
                 after.push_back(colourDistance(atTail(k), atTail(k - w)) <= close);
             const std::ptrdiff_t a = fitSplit(before), b = fitSplit(after);
-            if (a < 0 || b < 0) return false;
-            const std::int64_t s = headLo + a, e = tailHi - b;
+            if (a < 0 && b < 0) return false;
+            std::int64_t s = headLo + a, e = tailHi - b;
+            if (a < 0 || b < 0) {
+                if (!oneEnd || (a < 0 ? std::abs(e - n) : std::abs(s)) > w) return false;
+                // One end only: the other lies in a run of one value that goes on past it (a
+                // margin run together with the like end of what lies beside), where rows may
+                // start at any word. The clear end, within a row of the candidate's and with
+                // all 16 words on each side on their side, sets the grid, moved within that run.
+                const bool startOpen = a < 0;
+                const auto& fits = startOpen ? after : before;
+                const std::ptrdiff_t split = startOpen ? b : a;
+                if (std::accumulate(fits.begin() + split, fits.begin() + split + 16, 0) < 16 ||
+                    std::accumulate(fits.begin() + split - 16, fits.begin() + split, 0) > 0)
+                    return false;
+                const std::int64_t old = startOpen ? 0 : n;
+                const std::int64_t rows = ((startOpen ? e : n - s) + w / 2) / w;
+                const std::int64_t moved = startOpen ? e - rows * w : s + rows * w;
+                const std::int64_t lo = std::min(old, moved) - 1, hi = std::max(old, moved);
+                auto word = [&](std::int64_t k) { return startOpen ? at(k) : atTail(k); };
+                if (startOpen ? lo < headLo : hi >= tailHi) return false;
+                for (std::int64_t k = lo; k < hi; ++k)
+                    if (word(k) != word(k + 1)) return false;
+                (startOpen ? s : e) = moved;
+            }
             // Near the candidate, the end may be a word or two off, where the data after it
             // starts with words that fit; within two words of its grid, or far from it, both
             // ends must agree to the word.
@@ -1403,8 +1427,10 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
         };
         // Near it first, then as many rows away as it has (64 K words at most).
         const std::int64_t nearBy = 5 * w + 16;
-        if (!settle(nearBy, true))
-            settle(std::max(nearBy, std::min<std::int64_t>(h + 1, (64 << 10) / w) * w + 16), false);
+        if (!settle(nearBy, true) &&
+            !settle(std::max(nearBy, std::min<std::int64_t>(h + 1, (64 << 10) / w) * w + 16),
+                    false))
+            settle(nearBy, true, true);
     });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;
