@@ -1744,6 +1744,128 @@ std::vector<Candidate> fillBetweenNeighbours(const Source& source, std::vector<C
     return all;
 }
 
+// Two sprites or icons on one key colour, back to back, share one run of it: the bottom margin
+// of the first and the top margin of the second, where either may end or start (and the search
+// cuts them apart anywhere, often off their grids). Their outer ends place both: the first
+// starts where its top margin does (or where it starts, sharply), the second ends where its
+// bottom margin does (or where it ends, sharply), and the two meet in the run at a word that
+// is a whole number of rows of each from those ends. Where one word in the run is, it is.
+std::vector<Candidate> splitSharedMargins(const Source& source, std::vector<Candidate> all) {
+    // Two of the largest pictures and the margin looked at past them.
+    constexpr std::int64_t kMostWords = 3 << 20;
+    for (std::size_t k = 0; k + 1 < all.size(); ++k) {
+        Candidate &p = all[k], &c = all[k + 1];
+        if (p.reason == kAfterHeader || c.reason == kAfterHeader || p.width == c.width ||
+            c.address <= p.address || (c.address - p.address) % 2 != 0)
+            continue;
+        const std::int64_t w1 = p.width, w2 = c.width;
+        // Words counted from `base`, reach words before the first candidate's first.
+        const std::int64_t reach1 = std::max<std::int64_t>(16, p.height / 2) * w1;
+        const std::int64_t reach2 = std::max<std::int64_t>(16, c.height / 2) * w2;
+        const std::int64_t before =
+            std::min<std::int64_t>(reach1, static_cast<std::int64_t>(p.address / 2));
+        const std::uint64_t base = p.address - 2 * static_cast<std::uint64_t>(before);
+        const std::int64_t a = before, e = static_cast<std::int64_t>(endOf(c) - base) / 2;
+        const std::int64_t endP = static_cast<std::int64_t>(endOf(p) - base) / 2;
+        const std::int64_t startC = static_cast<std::int64_t>(c.address - base) / 2;
+        if (e + reach2 > kMostWords) continue;
+        const auto words = coloursAt(source, base, static_cast<std::size_t>(e + reach2));
+        const auto n = static_cast<std::int64_t>(words.size());
+        if (n < e) continue;
+        // The run of one value from word i: [runStart(i), runEnd(i)).
+        auto runStart = [&](std::int64_t i) {
+            while (i > 0 &&
+                   words[static_cast<std::size_t>(i - 1)] == words[static_cast<std::size_t>(i)])
+                --i;
+            return i;
+        };
+        auto runEnd = [&](std::int64_t i) {
+            while (i + 1 < n &&
+                   words[static_cast<std::size_t>(i + 1)] == words[static_cast<std::size_t>(i)])
+                ++i;
+            return i + 1;
+        };
+        // The longest run around where one ends and the other starts: the shared margins.
+        const std::int64_t W = std::max(w1, w2);
+        std::int64_t r0 = 0, r1 = 0;
+        for (std::int64_t i = std::max<std::int64_t>(a, std::min(endP, startC) - W);
+             i < std::min(e, std::max(endP, startC) + W);) {
+            const std::int64_t s0 = runStart(i), s1 = runEnd(i);
+            if (s1 - s0 > r1 - r0) r0 = s0, r1 = s1;
+            i = s1;
+        }
+        // Each candidate's inner end lies within a row of the run. A run that ends where the
+        // first candidate does, the second starting a few words after it (a header between),
+        // is the first one's margin only; so the other way round.
+        if (r1 - r0 < W || r0 <= a || r1 >= e || startC > r1 + w2 || endP < r0 - w1 ||
+            (r1 == endP && startC > r1 && startC - r1 <= 4) ||
+            (r0 == startC && endP < r0 && r0 - endP <= 4))
+            continue;
+        const std::uint16_t key = words[static_cast<std::size_t>(r0)];
+        // Filler of one value between two pictures is no margin: a margin is the key colour
+        // of the rows beside it too (around a sprite's first and last lines), and one of the
+        // candidates reaches into it already.
+        auto keyIn = [&](std::int64_t from, std::int64_t to) {
+            return std::find(words.begin() + std::max<std::int64_t>(0, from),
+                             words.begin() + std::min(n, to),
+                             key) != words.begin() + std::min(n, to);
+        };
+        if ((endP <= r0 && startC >= r1) || !keyIn(r0 - w1, r0 - 1) || !keyIn(r1 + 1, r1 + w2))
+            continue;
+        // The margin of the key colour nearest an outer end (a row long at least) sets it, or,
+        // with none, that end where the word beside it differs.
+        auto nearestMargin = [&](std::int64_t at, std::int64_t row, std::int64_t reach) {
+            std::int64_t best0 = -1, best1 = -1, distance = reach + 1;
+            for (std::int64_t i = std::max<std::int64_t>(0, at - reach);
+                 i < std::min(n, at + reach);) {
+                const std::int64_t s0 = runStart(i), s1 = runEnd(i);
+                if (s1 - s0 >= row && words[static_cast<std::size_t>(s0)] == key &&
+                    (s0 < r0 || s0 >= r1)) {
+                    const std::int64_t d = at < s0 ? s0 - at : at > s1 ? at - s1 : 0;
+                    if (d < distance) distance = d, best0 = s0, best1 = s1;
+                }
+                i = s1;
+            }
+            return std::pair{best0, best1};
+        };
+        // A margin that reaches into the candidate before or after is shared with that one.
+        const std::int64_t floor = k > 0 && endOf(all[k - 1]) > base
+                                       ? static_cast<std::int64_t>(endOf(all[k - 1]) - base) / 2
+                                       : 0;
+        const std::int64_t ceiling =
+            k + 2 < all.size() ? static_cast<std::int64_t>(all[k + 2].address - base) / 2 : n;
+        std::int64_t first = a, last = e;
+        if (const auto [s0, s1] = nearestMargin(a, w1, reach1); s0 >= floor && s0 > 0 && s1 <= r0)
+            first = s0;
+        else if (a == 0 ||
+                 words[static_cast<std::size_t>(a - 1)] == words[static_cast<std::size_t>(a)])
+            continue;
+        if (const auto [s0, s1] = nearestMargin(e, w2, reach2); s0 >= r1 && s1 < n && s1 <= ceiling)
+            last = s1;
+        else if (e >= n ||
+                 words[static_cast<std::size_t>(e - 1)] == words[static_cast<std::size_t>(e)])
+            continue;
+        // Where in the run a whole number of rows of each meet.
+        std::int64_t meet = -1;
+        int meets = 0;
+        for (std::int64_t x = first + (r0 - first + w1 - 1) / w1 * w1; x <= r1; x += w1)
+            if ((last - x) % w2 == 0 && x > first && last > x) meet = x, ++meets;
+        // Each keeps most of its rows: a run deep inside one (a border of one colour) is none.
+        auto mostlyKept = [](std::int64_t from, std::int64_t to, std::int64_t was0,
+                             std::int64_t was1) {
+            return 2 * (std::min(to, was1) - std::max(from, was0)) >= to - from;
+        };
+        if (meets != 1 || (meet - first) / w1 > kMaxSide || (last - meet) / w2 > kMaxSide ||
+            !mostlyKept(first, meet, a, endP) || !mostlyKept(meet, last, startC, e))
+            continue;
+        p.address = base + 2 * static_cast<std::uint64_t>(first);
+        p.height = static_cast<int>((meet - first) / w1);
+        c.address = base + 2 * static_cast<std::uint64_t>(meet);
+        c.height = static_cast<int>((last - meet) / w2);
+    }
+    return all;
+}
+
 // Where the pictures of a bank follow headers giving their sizes, the headers place each one
 // exactly: those pictures replace what the search found there (parts, pictures run together,
 // rows started a few words off) and join those too small for the search. A bank is looked for
@@ -2031,6 +2153,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = fillGaps(source, std::move(result.candidates), o);
     result.candidates = narrowestWholeRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillBetweenNeighbours(source, std::move(result.candidates), o);
+    result.candidates = splitSharedMargins(source, std::move(result.candidates));
     return result;
 }
 

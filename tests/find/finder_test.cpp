@@ -782,6 +782,23 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
 // them, is the gap they leave, whole rows of its width; in the same gap of filler nothing starts.
 // A sprite on a plain background there, which fits a row two rows on about as well, is as wide
 // as it is, not twice; found a few words off its grid, it is the words they leave.
+// Two sprites on one background colour back to back: the bottom margin of the first and the
+// top margin of the second are one run, where either may end or start; the ends away from it
+// place each.
+TEST(Finder, SpritesSharingABackgroundRunAreFoundWhereTheirOtherEndsPlaceThem) {
+    const struct {
+        int first, second, margin;
+    } cases[] = {{85, 64, 10}, {48, 83, 6}, {64, 45, 5}, {40, 57, 4}};
+    for (const auto& c : cases) {
+        const Bytes a = spriteOnBackground(c.first, c.first, 11u + c.first, c.margin);
+        const Bytes b = spriteOnBackground(c.second, c.second, 12u + c.second, c.margin);
+        const auto found = find(concat({randomBytes(3001, 7), a, b, randomBytes(3000, 8)}));
+        EXPECT_TRUE(foundAt(found, 3001, c.first, c.first)) << c.first << " then " << c.second;
+        EXPECT_TRUE(foundAt(found, 3001 + a.size(), c.second, c.second))
+            << c.first << " then " << c.second;
+    }
+}
+
 TEST(Finder, APictureBetweenTwoFoundIsTheGapTheyLeave) {
     for (const auto& [width, height, margin, seed] : {std::array{18, 14, 2, 3},
                                                       {22, 22, 2, 5},
