@@ -1755,8 +1755,12 @@ std::vector<Candidate> splitSharedMargins(const Source& source, std::vector<Cand
     constexpr std::int64_t kMostWords = 3 << 20;
     for (std::size_t k = 0; k + 1 < all.size(); ++k) {
         Candidate &p = all[k], &c = all[k + 1];
+        // Margins are no larger than the pictures: two candidates farther apart share none
+        // (and the words between them are not read).
         if (p.reason == kAfterHeader || c.reason == kAfterHeader || p.width == c.width ||
-            c.address <= p.address || (c.address - p.address) % 2 != 0)
+            c.address <= p.address || (c.address - p.address) % 2 != 0 ||
+            (c.address > endOf(p) &&
+             c.address - endOf(p) > (endOf(p) - p.address) + (endOf(c) - c.address)))
             continue;
         const std::int64_t w1 = p.width, w2 = c.width;
         // Words counted from `base`, reach words before the first candidate's first.
