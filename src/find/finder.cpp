@@ -1,6 +1,7 @@
 #include "finder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -142,9 +143,15 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
 
 std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
     std::vector<std::uint16_t> words(bytes.size() / 2);
-    for (std::size_t i = 0; i < words.size(); ++i)
-        words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
-                                              std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
+    // Words are little-endian in the file, as in memory here: a copy (the passes over what was
+    // found read every candidate's words again).
+    if constexpr (std::endian::native == std::endian::little) {
+        if (!words.empty()) std::memcpy(words.data(), bytes.data(), 2 * words.size());
+    } else {
+        for (std::size_t i = 0; i < words.size(); ++i)
+            words[i] = static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
+                                                  std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
+    }
     return words;
 }
 
