@@ -2015,16 +2015,23 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
                                   double minConfidence) {
     std::vector<std::byte> bytes;
     for (Candidate& c : all) {
-        bytes.resize(
-            static_cast<std::size_t>(std::min<std::uint64_t>(endOf(c) - c.address, 65536)));
-        bytes.resize(source.readAt(c.address, bytes));
-        const auto words = wordsFrom(bytes);
         const double middle = c.height < 16 ? 0.8 : c.height < 32 || c.width < 16 ? 0.6 : 0.5;
         c.confidence = std::clamp(0.5 + (c.confidence - middle) * 0.5 / (1 - middle), 0.0, 1.0);
-        if (c.confidence < 0.75 && bytesAlikeAsIndexed(words)) c.confidence = 0;
+        // Up to 32 K words where the confidence is low enough to question, else the first 8 K
+        // words and a row (a program's table shows as much at once).
+        const bool low = c.confidence < 0.75;
+        const std::uint64_t most = low ? 65536 : 2 * (8192 + static_cast<std::uint64_t>(c.width));
+        bytes.resize(static_cast<std::size_t>(std::min(endOf(c) - c.address, most)));
+        bytes.resize(source.readAt(c.address, bytes));
+        const auto words = wordsFrom(bytes);
+        if (low && bytesAlikeAsIndexed(words)) c.confidence = 0;
         // A header placing a picture is evidence enough; rows alone, in a program's tables of
         // numbers, are not.
-        if (c.reason != kAfterHeader && fourWordNumbers(words, c.width)) c.confidence = 0;
+        if (c.reason != kAfterHeader &&
+            fourWordNumbers(std::span(words).first(std::min<std::size_t>(
+                                words.size(), 8192 + static_cast<std::size_t>(c.width))),
+                            c.width))
+            c.confidence = 0;
         // Rows under 16 words fit by chance in a program's tables and in sound far more often
         // than a picture that narrow fits so loosely: only a clearer fit counts.
         if (c.width < 16 && c.confidence < 0.7) c.confidence = 0;
