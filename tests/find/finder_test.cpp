@@ -788,14 +788,18 @@ TEST(Finder, APictureEndsWhereAnIconOfAnotherWidthBegins) {
 TEST(Finder, SpritesSharingABackgroundRunAreFoundWhereTheirOtherEndsPlaceThem) {
     const struct {
         int first, second, margin;
-    } cases[] = {{85, 64, 10}, {48, 83, 6}, {64, 45, 5}, {40, 57, 4}};
+        bool header;  // a word between them, as a bank's header giving the next one's width
+    } cases[] = {{85, 64, 10, false}, {48, 83, 6, false}, {64, 45, 5, false}, {40, 57, 4, false},
+                 {85, 64, 10, true},  {48, 83, 6, true},  {64, 45, 5, true}};
     for (const auto& c : cases) {
         const Bytes a = spriteOnBackground(c.first, c.first, 11u + c.first, c.margin);
         const Bytes b = spriteOnBackground(c.second, c.second, 12u + c.second, c.margin);
-        const auto found = find(concat({randomBytes(3001, 7), a, b, randomBytes(3000, 8)}));
-        EXPECT_TRUE(foundAt(found, 3001, c.first, c.first)) << c.first << " then " << c.second;
-        EXPECT_TRUE(foundAt(found, 3001 + a.size(), c.second, c.second))
-            << c.first << " then " << c.second;
+        // With a header between, each margin is its own.
+        const Bytes header = c.header ? Bytes{static_cast<std::uint8_t>(c.second), 0} : Bytes{};
+        const auto found = find(concat({randomBytes(3001, 7), a, header, b, randomBytes(3000, 8)}));
+        EXPECT_TRUE(foundAt(found, 3001, c.first, c.first) &&
+                    foundAt(found, 3001 + a.size() + header.size(), c.second, c.second))
+            << c.first << " then " << c.second << (c.header ? " after a header" : "");
     }
 }
 
