@@ -164,6 +164,15 @@ std::vector<std::uint16_t> coloursAt(const Source& source, std::uint64_t at, std
     return words;
 }
 
+// The run of one value (bit 15 aside) that word `k` of `v` lies in: [from, to).
+std::pair<std::size_t, std::size_t> runAround(std::span<const std::uint16_t> v, std::size_t k) {
+    auto same = [](std::uint16_t x, std::uint16_t y) { return ((x ^ y) & 0x7FFF) == 0; };
+    std::size_t from = k, to = k + 1;
+    while (from > 0 && same(v[from - 1], v[k])) --from;
+    while (to < v.size() && same(v[to], v[k])) ++to;
+    return {from, to};
+}
+
 bool inFileOrder(const Candidate& a, const Candidate& b) {
     return a.address != b.address ? a.address < b.address : a.width < b.width;
 }
@@ -1038,17 +1047,9 @@ std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candida
         const auto head = wordsFrom(bytes);
         if (source.readAt(endOf(c) - 2 * w, bytes) != bytes.size()) return;
         const auto tail = wordsFrom(bytes);
-        auto same = [](std::uint16_t x, std::uint16_t y) { return ((x ^ y) & 0x7FFF) == 0; };
-        // The run of one value that word `k` of `v` lies in: [from, to).
-        auto runAt = [&](const std::vector<std::uint16_t>& v, std::size_t k) {
-            std::size_t from = k, to = k + 1;
-            while (from > 0 && same(v[from - 1], v[k])) --from;
-            while (to < v.size() && same(v[to], v[k])) ++to;
-            return std::pair{from, to};
-        };
         const std::size_t first = reach, last = w - 1;  // in `head` and `tail`
-        const auto [a, headRun] = runAt(head, first);
-        const auto [tailRun, b] = runAt(tail, last);
+        const auto [a, headRun] = runAround(head, first);
+        const auto [tailRun, b] = runAround(tail, last);
         std::uint64_t start = c.address, end = endOf(c);
         if (a > 0 && b < tail.size() && headRun - a >= 8 && b - tailRun >= 8 &&
             (first - a + b - last - 1) % w == 0) {
@@ -1056,9 +1057,9 @@ std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candida
             end += 2 * (b - last - 1);
         } else {
             // Whole rows of one value just before the first word, and just after the last.
-            const auto [ra, rb] = runAt(head, first - 1);
+            const auto [ra, rb] = runAround(head, first - 1);
             if (ra > 0 && rb == first && (rb - ra) % w == 0) start -= 2 * (rb - ra);
-            const auto [sa, sb] = runAt(tail, last + 1);
+            const auto [sa, sb] = runAround(tail, last + 1);
             if (sb < tail.size() && sa == last + 1 && (sb - sa) % w == 0) end += 2 * (sb - sa);
         }
         if (start == c.address && end == endOf(c)) return;
@@ -1783,25 +1784,17 @@ std::vector<Candidate> splitSharedMargins(const Source& source, std::vector<Cand
         const auto words = coloursAt(source, base, static_cast<std::size_t>(e + reach2));
         const auto n = static_cast<std::int64_t>(words.size());
         if (n < e) continue;
-        // The run of one value from word i: [runStart(i), runEnd(i)).
-        auto runStart = [&](std::int64_t i) {
-            while (i > 0 &&
-                   words[static_cast<std::size_t>(i - 1)] == words[static_cast<std::size_t>(i)])
-                --i;
-            return i;
-        };
-        auto runEnd = [&](std::int64_t i) {
-            while (i + 1 < n &&
-                   words[static_cast<std::size_t>(i + 1)] == words[static_cast<std::size_t>(i)])
-                ++i;
-            return i + 1;
+        // The run of one value that word i lies in: [from, to).
+        auto runOf = [&](std::int64_t i) {
+            const auto [from, to] = runAround(words, static_cast<std::size_t>(i));
+            return std::pair{static_cast<std::int64_t>(from), static_cast<std::int64_t>(to)};
         };
         // The longest run around where one ends and the other starts: the shared margins.
         const std::int64_t W = std::max(w1, w2);
         std::int64_t r0 = 0, r1 = 0;
         for (std::int64_t i = std::max<std::int64_t>(a, std::min(endP, startC) - W);
              i < std::min(e, std::max(endP, startC) + W);) {
-            const std::int64_t s0 = runStart(i), s1 = runEnd(i);
+            const auto [s0, s1] = runOf(i);
             if (s1 - s0 > r1 - r0) r0 = s0, r1 = s1;
             i = s1;
         }
@@ -1829,7 +1822,7 @@ std::vector<Candidate> splitSharedMargins(const Source& source, std::vector<Cand
             std::int64_t best0 = -1, best1 = -1, distance = reach + 1;
             for (std::int64_t i = std::max<std::int64_t>(0, at - reach);
                  i < std::min(n, at + reach);) {
-                const std::int64_t s0 = runStart(i), s1 = runEnd(i);
+                const auto [s0, s1] = runOf(i);
                 if (s1 - s0 >= row && words[static_cast<std::size_t>(s0)] == key &&
                     (s0 < r0 || s0 >= r1)) {
                     const std::int64_t d = at < s0 ? s0 - at : at > s1 ? at - s1 : 0;
