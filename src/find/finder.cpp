@@ -402,17 +402,21 @@ std::vector<Ranked> searchedAgain(const Source& source, std::uint64_t from, std:
 std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                                 const FindOptions& o) {
     const int minHeight = o.minHeight;
-    // Whether the first `rows` rows of a candidate, looked at alone, are a picture of its width
-    // from its first row to about its last.
-    auto pictureOnItsOwn = [&](const Candidate& c, int rows) {
+    // How many of the first `rows` rows of a candidate, looked at alone, are a picture of its
+    // width from its first row on (0: none).
+    auto rowsOnTheirOwn = [&](const Candidate& c, int rows) {
         std::vector<std::byte> bytes(2 * static_cast<std::size_t>(c.width) *
                                      static_cast<std::size_t>(rows));
-        if (rows < 8 || source.readAt(c.address, bytes) != bytes.size()) return false;
-        const auto found = analyseAtWidth(wordsFrom(bytes), c.width, 8);
-        return std::any_of(found.begin(), found.end(), [&](const Found& f) {
-            return !f.other && f.confidence >= 0.5 && f.first < static_cast<std::size_t>(c.width) &&
-                   f.rows * 10 >= rows * 9;
-        });
+        if (rows < 8 || source.readAt(c.address, bytes) != bytes.size()) return 0;
+        int most = 0;
+        for (const Found& f : analyseAtWidth(wordsFrom(bytes), c.width, 8))
+            if (!f.other && f.confidence >= 0.5 && f.first < static_cast<std::size_t>(c.width))
+                most = std::max(most, std::min(f.rows, rows));
+        return most;
+    };
+    // Whether they are a picture from the first row to about the last.
+    auto pictureOnItsOwn = [&](const Candidate& c, int rows) {
+        return rowsOnTheirOwn(c, rows) * 10 >= rows * 9;
     };
     // The same picture read from the other byte is about as regular, but rougher: of two
     // readings of one stretch at one width, the smoother is the picture.
@@ -502,16 +506,20 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
             const std::uint64_t lo = std::max(c.address, k.address);
             const std::uint64_t hi = std::min(endOf(c), endOf(k));
             if (hi <= lo) continue;
-            // A picture whose last rows run on into a better one ends where that one begins,
-            // if most of it is left, or if the rows left are a picture on their own (a photograph
-            // whose rows ran on over the flat colours of a drawing after it).
+            // A picture whose later rows run on into a better one (after it or within it) ends
+            // where that one begins, if most of it is left, or if the rows left are a picture on
+            // their own (a photograph whose rows ran on over the flat colours of a drawing).
             const std::uint64_t row = 2ull * static_cast<std::uint64_t>(c.width);
-            if (k.address > c.address && endOf(k) >= endOf(c)) {
+            if (k.address > c.address) {
                 const auto rows = static_cast<int>((k.address - c.address) / row);
-                if (rows >= std::max(2, minHeight) &&
-                    (rows * 3 >= c.height * 2 || pictureOnItsOwn(c, rows))) {
-                    c.height = rows;
-                    continue;
+                if (rows >= std::max(2, minHeight)) {
+                    // Or where its first rows are a picture on their own (a small picture whose
+                    // rows ran on over the flat ground of a wider one), those rows.
+                    const int own = rows * 3 >= c.height * 2 ? rows : rowsOnTheirOwn(c, rows);
+                    if (own * 10 >= rows * 9 || own >= std::max(16, minHeight)) {
+                        c.height = own * 10 >= rows * 9 ? rows : own;
+                        continue;
+                    }
                 }
             }
             // A picture whose first rows were taken from a better one before it starts where
