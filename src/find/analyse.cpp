@@ -1169,6 +1169,27 @@ bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
     return alike * 50 > counted;
 }
 
+bool topBitAsInNumbers(std::span<const std::uint16_t> raw) {
+    std::size_t set = 0, runs = 0;
+    bool before = false;
+    // Throughout: rows found on a picture with bit 15 at random may start in data without it.
+    const std::size_t n = raw.size(), quarter = std::max<std::size_t>(n / 4, 1);
+    for (std::size_t from = 0; from < n; from += quarter) {
+        const std::size_t to = n - from < 2 * quarter ? n : from + quarter;
+        std::size_t here = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            const bool top = (raw[i] & 0x8000) != 0;
+            here += top;
+            runs += top && !before;
+            before = top;
+        }
+        if (here * 50 < to - from || here * 100 > (to - from) * 35) return false;
+        set += here;
+        if (to == n) break;
+    }
+    return n > 0 && set < 6 * runs;
+}
+
 std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWidth, int minHeight) {
     std::vector<Found> found;
     const std::size_t n = raw.size();

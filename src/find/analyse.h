@@ -45,6 +45,11 @@ bool fourWordNumbers(std::span<const std::uint16_t> raw, int width);
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);
+// Whether bit 15 is set on some words only (2% to 35% in each quarter), a few at a time (fewer than
+// six in a row on average): the high words of negative numbers and of -1 among a program's small
+// numbers. A picture keeps bit 15 clear, set or at random, or marks whole areas with it (an
+// alpha bit: long runs).
+bool topBitAsInNumbers(std::span<const std::uint16_t> raw);
 
 // A picture found in a stretch: its first word (from the stretch's start), width and rows.
 struct Found {

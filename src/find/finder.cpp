@@ -2028,10 +2028,10 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         if (low && bytesAlikeAsIndexed(words)) c.confidence = 0;
         // A header placing a picture is evidence enough; rows alone, in a program's tables of
         // numbers, are not.
+        const auto first = std::span(words).first(
+            std::min<std::size_t>(words.size(), 8192 + static_cast<std::size_t>(c.width)));
         if (c.reason != kAfterHeader &&
-            fourWordNumbers(std::span(words).first(std::min<std::size_t>(
-                                words.size(), 8192 + static_cast<std::size_t>(c.width))),
-                            c.width))
+            (fourWordNumbers(first, c.width) || topBitAsInNumbers(words)))
             c.confidence = 0;
         // Rows under 16 words fit by chance in a program's tables and in sound far more often
         // than a picture that narrow fits so loosely: only a clearer fit counts.

@@ -312,6 +312,43 @@ TEST(OtherKinds, TablesOf64BitNumbersAreNoPicture) {
     EXPECT_FALSE(fourWordNumbers(wordsOf(syntheticPicture(64, 48, 3)), 64));
 }
 
+// Bit 15 on a few words at a time, as on -1 and the high words of negative numbers in a
+// program's records, against pictures that keep it clear, set, at random (from some row on
+// too), or on whole areas as an alpha bit.
+TEST(OtherKinds, TopBitOfNumbersIsNoPicturesTopBit) {
+    std::mt19937 rng(8);
+    std::vector<std::uint16_t> records, numbers;
+    for (int i = 0; i < 400; ++i) {
+        // Zero, one, -1 as 64 bits, a length and a name's letters.
+        for (const std::uint16_t w : {0, 0, 1, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF})
+            records.push_back(w);
+        records.push_back(static_cast<std::uint16_t>(rng() % 40));
+        for (int k = 0; k < 7; ++k)
+            records.push_back(static_cast<std::uint16_t>(0x6161 + rng() % 0x1A1A));
+        const auto value = static_cast<std::int32_t>(rng() % 2000) - 400;
+        numbers.push_back(static_cast<std::uint16_t>(value));
+        numbers.push_back(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) >> 16));
+    }
+    EXPECT_TRUE(topBitAsInNumbers(records));
+    EXPECT_TRUE(topBitAsInNumbers(numbers));
+    const auto picture = wordsOf(syntheticPicture(64, 48, 2));
+    auto withTop = [&](auto set) {
+        auto words = picture;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            words[i] = static_cast<std::uint16_t>((words[i] & 0x7FFF) | (set(i) ? 0x8000 : 0));
+        return words;
+    };
+    EXPECT_FALSE(topBitAsInNumbers(withTop([](std::size_t) { return false; })));
+    EXPECT_FALSE(topBitAsInNumbers(withTop([](std::size_t) { return true; })));
+    EXPECT_FALSE(topBitAsInNumbers(withTop([&](std::size_t) { return rng() % 2 == 1; })));
+    EXPECT_FALSE(topBitAsInNumbers(withTop([&](std::size_t i) { return i > 1000 && rng() % 2; })));
+    // An alpha bit on a sprite a quarter of the picture.
+    EXPECT_FALSE(topBitAsInNumbers(withTop([](std::size_t i) {
+        const std::size_t x = i % 64, y = i / 64;
+        return x >= 16 && x < 48 && y >= 12 && y < 36;
+    })));
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
