@@ -2033,6 +2033,18 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         if (c.reason != kAfterHeader &&
             (fourWordNumbers(first, c.width) || topBitAsInNumbers(words)))
             c.confidence = 0;
+        // A bank's pictures were placed by their headers only: their words may be 16-bit
+        // colour of another layout (a sprite of a few hundred words, or of a few colours, tells
+        // too little).
+        if (c.reason == kAfterHeader && words.size() >= 1024) {
+            auto colours = words;
+            for (auto& x : colours) x &= 0x7FFF;
+            std::vector<bool> seen(32768);
+            std::size_t distinct = 0;
+            for (const std::uint16_t x : colours) distinct += !seen[x], seen[x] = true;
+            const char* kind = distinct >= 64 ? otherKind(words, Channels(colours)) : nullptr;
+            if (kind && std::strcmp(kind, "16-bit colour of another layout") == 0) c.confidence = 0;
+        }
         // Rows under 16 words fit by chance in a program's tables and in sound far more often
         // than a picture that narrow fits so loosely: only a clearer fit counts.
         if (c.width < 16 && c.confidence < 0.7) c.confidence = 0;

@@ -1205,6 +1205,20 @@ TEST(Finder, NothingInDataOfOtherKinds) {
             << at;
     for (const std::size_t at : {3000u, 3001u})
         EXPECT_TRUE(find(concat({randomBytes(at, 12), rgb565Picture(300, 200)})).empty()) << at;
+    // So in a bank, placed by headers giving their sizes: pictures of six bits of green.
+    Bytes bank = randomBytes(3001, 12);
+    for (const int height : {60, 90, 70, 80}) {
+        bank.insert(bank.end(), {64, 0, static_cast<std::uint8_t>(height), 0});
+        const auto words =
+            wordsOf(syntheticPicture(64, height, static_cast<std::uint32_t>(height)));
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const unsigned v = words[i], g = (v >> 5 & 31) * 2 + (i % 3 == 0);
+            const unsigned word = (v >> 10 & 31) << 11 | g << 5 | (v & 31);
+            bank.insert(bank.end(),
+                        {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
+        }
+    }
+    EXPECT_TRUE(find(concat({bank, randomBytes(3000, 13)})).empty());
     // Tiles of 8 x 8 4-bit pixels, most of one colour throughout, a few of others: read 16
     // words wide, tile under tile, they fit rows closely.
     Bytes tiles;
