@@ -1099,8 +1099,20 @@ bool notAPicture(std::span<const std::uint16_t> raw, std::span<const std::uint16
     return (seg.repeat < 0.15 && seg.roughness > 4) || (seg.repeat < 0.4 && seg.roughness > 12);
 }
 
-// The share of bright words that are a byte and a zero byte: small numbers, as in a program's
-// fields, sound, or 8-bit and 4-bit indexed pixels. (Dark colours are small numbers as well.)
+// A picture of a few dozen words fits rows by chance in all kinds of data: only a clear fit
+// counts. So it does in data of small numbers, taken for a picture of pure reds or blues.
+bool clearEnough(double confidence, int width, int rows, std::span<const std::uint16_t> raw) {
+    if (width * rows < 150 && confidence < 0.6) return false;
+    const double small = smallNumberShare(raw);
+    // Mostly words of nothing, the rest many small numbers: a program's sparse records, field
+    // under field, however well they repeat; unless they fit as only a large drawing does
+    // (strokes of pure red and blue on black).
+    if ((confidence < 0.95 || width * rows < 65536) && sparseRecords(raw)) return false;
+    return confidence >= 0.85 || small < 0.4;
+}
+
+}  // namespace
+
 double smallNumberShare(std::span<const std::uint16_t> raw) {
     std::size_t counted = 0, small = 0;
     const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
@@ -1113,24 +1125,13 @@ double smallNumberShare(std::span<const std::uint16_t> raw) {
     return counted >= 16 ? static_cast<double>(small) / static_cast<double>(counted) : 0;
 }
 
-// A picture of a few dozen words fits rows by chance in all kinds of data: only a clear fit
-// counts. So it does in data of small numbers, taken for a picture of pure reds or blues.
-bool clearEnough(double confidence, int width, int rows, std::span<const std::uint16_t> raw) {
-    if (width * rows < 150 && confidence < 0.6) return false;
-    const double small = smallNumberShare(raw);
-    // Mostly words of nothing, the rest many small numbers: a program's sparse records, field
-    // under field, however well they repeat; unless they fit as only a large drawing does
-    // (strokes of pure red and blue on black).
-    if (small >= 0.2 && (confidence < 0.95 || width * rows < 65536)) {
-        std::size_t zeros = 0;
-        const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
-        for (std::size_t i = 0; i < raw.size(); i += step) zeros += (raw[i] & 0x7FFFu) == 0;
-        if (zeros * 10 > (raw.size() + step - 1) / step * 7) return false;
-    }
-    return confidence >= 0.85 || small < 0.4;
+bool sparseRecords(std::span<const std::uint16_t> raw) {
+    if (smallNumberShare(raw) < 0.2) return false;
+    std::size_t zeros = 0;
+    const std::size_t step = std::max<std::size_t>(1, raw.size() / 16384);
+    for (std::size_t i = 0; i < raw.size(); i += step) zeros += (raw[i] & 0x7FFFu) == 0;
+    return zeros * 10 > (raw.size() + step - 1) / step * 7;
 }
-
-}  // namespace
 
 bool fourWordNumbers(std::span<const std::uint16_t> raw, int width) {
     const auto w = static_cast<std::size_t>(std::max(width, 1));

@@ -42,6 +42,12 @@ const char* otherKind(std::span<const std::uint16_t> raw, const Channels& c);
 // their rows far closer). Dithered pictures step alike at every place.
 bool fourWordNumbers(std::span<const std::uint16_t> raw, int width);
 
+// The share of bright words that are a byte and a zero byte: small numbers, as in a program's
+// fields, sound, or 8-bit and 4-bit indexed pixels. (Dark colours are small numbers as well.)
+double smallNumberShare(std::span<const std::uint16_t> raw);
+// Whether most words are nothing (seven in ten) and the rest many small numbers: a program's
+// sparse records, field under field, however well they repeat.
+bool sparseRecords(std::span<const std::uint16_t> raw);
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);

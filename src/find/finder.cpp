@@ -2031,7 +2031,8 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         const auto first = std::span(words).first(
             std::min<std::size_t>(words.size(), 8192 + static_cast<std::size_t>(c.width)));
         if (c.reason != kAfterHeader &&
-            (fourWordNumbers(first, c.width) || topBitAsInNumbers(words)))
+            (fourWordNumbers(first, c.width) || topBitAsInNumbers(words) ||
+             (c.width * c.height < 65536 && sparseRecords(words))))
             c.confidence = 0;
         // A bank's pictures were placed by their headers only: their words may be 16-bit
         // colour of another layout (a sprite of a few hundred words, or of a few colours, tells
