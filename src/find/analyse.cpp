@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -1168,6 +1169,20 @@ bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
         alike += (x & 0xFF) == (x >> 8);
     }
     return alike * 50 > counted;
+}
+
+bool runsOfManyIndices(std::span<const std::uint16_t> raw) {
+    std::size_t counted = 0, alike = 0;
+    std::bitset<256> indices;
+    for (const std::uint16_t x : raw) {
+        if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
+        ++counted;
+        if ((x & 0xFF) == (x >> 8)) {
+            ++alike;
+            indices.set(x & 0xFF);
+        }
+    }
+    return alike * 10 >= counted && counted > 0 && indices.count() >= 8;
 }
 
 bool topBitAsInNumbers(std::span<const std::uint16_t> raw) {

@@ -51,6 +51,10 @@ bool sparseRecords(std::span<const std::uint16_t> raw);
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);
+// Whether a tenth of the words or more (black and white aside) have two equal bytes, of eight
+// values or more: runs of many indices of 8-bit indexed pixels, or grey 24-bit pixels. A
+// picture's words agree so only in a colour or two that happen to (its ground, say).
+bool runsOfManyIndices(std::span<const std::uint16_t> raw);
 // Whether bit 15 is set on some words only (2% to 35% in each quarter), a few at a time (fewer than
 // six in a row on average): the high words of negative numbers and of -1 among a program's small
 // numbers. A picture keeps bit 15 clear, set or at random, or marks whole areas with it (an

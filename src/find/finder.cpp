@@ -2025,7 +2025,7 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         bytes.resize(static_cast<std::size_t>(std::min(endOf(c) - c.address, most)));
         bytes.resize(source.readAt(c.address, bytes));
         const auto words = wordsFrom(bytes);
-        if (low && bytesAlikeAsIndexed(words)) c.confidence = 0;
+        if ((low && bytesAlikeAsIndexed(words)) || runsOfManyIndices(words)) c.confidence = 0;
         // A header placing a picture is evidence enough; rows alone, in a program's tables of
         // numbers, are not.
         const auto first = std::span(words).first(

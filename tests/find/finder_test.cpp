@@ -286,6 +286,13 @@ TEST(OtherKinds, WordsOfTwoEqualBytesAreRunsOfIndexedPixels) {
         for (std::size_t i = 0; i < words.size(); i += 20) words[i] = c.alike;
         EXPECT_EQ(bytesAlikeAsIndexed(words), c.indexed) << std::hex << c.alike;
     }
+    // Judged whatever the confidence: many indices in runs, not a ground whose bytes agree.
+    for (const int values : {1, 3, 12}) {
+        std::vector<std::uint16_t> words = wordsOf(syntheticPicture(40, 30, 9));
+        for (std::size_t i = 0; i < words.size(); i += 4)
+            words[i] = static_cast<std::uint16_t>(0x4141 + 0x0101 * (i / 4 % values));
+        EXPECT_EQ(runsOfManyIndices(words), values >= 8) << values;
+    }
 }
 
 // A program's table of 64-bit addresses and small numbers, read as rows, against pictures
