@@ -2034,10 +2034,10 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
             (fourWordNumbers(first, c.width) || topBitAsInNumbers(words) ||
              (c.width * c.height < 65536 && sparseRecords(words))))
             c.confidence = 0;
-        // A bank's pictures were placed by their headers only: their words may be 16-bit
-        // colour of another layout (a sprite of a few hundred words, or of a few colours, tells
-        // too little).
-        if (c.reason == kAfterHeader && words.size() >= 1024) {
+        // What the passes after the search framed anew, and a bank's pictures placed by their
+        // headers alone, may be 16-bit colour of another layout (a sprite of a few hundred
+        // words, or of a few colours, tells too little).
+        if (words.size() >= 1024) {
             auto colours = words;
             for (auto& x : colours) x &= 0x7FFF;
             std::vector<bool> seen(32768);
