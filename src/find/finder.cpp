@@ -1019,6 +1019,20 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
                 break;
             ++flat;
         }
+        // Rows whose bit 15 varies, though their colour does not, are no filler's (filler of
+        // one value repeats one word): a picture's with bit 15 at random, however far.
+        int mixed = 0;
+        for (int r = rows - 1; r >= rows - flat; --r) {
+            const auto first = words.begin() + static_cast<std::ptrdiff_t>(r) * c.width;
+            if (std::all_of(first, first + c.width, [&](std::uint16_t x) { return x == *first; }))
+                break;
+            ++mixed;
+        }
+        if (mixed > 0) {
+            c.address -= row * static_cast<std::uint64_t>(mixed);
+            c.height += mixed;
+            continue;
+        }
         // Run on past the limit, or to the start of the file: filler of that value, unless,
         // past the limit, the word before the run differs (filler of that value ends just
         // where a row would once in as many words as a row has).
@@ -1092,7 +1106,7 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
         if (source.readAt(at, bytes) != bytes.size()) return false;
         const auto v = wordsFrom(bytes);
         return std::all_of(v.begin(), v.end(),
-                           [&](std::uint16_t x) { return ((x ^ v[0]) & 0x7FFF) == 0; });
+                           [&](std::uint16_t x) { return x == v[0]; });
     };
     for (Candidate& c : all) {
         const auto w = static_cast<std::size_t>(c.width);

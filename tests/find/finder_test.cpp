@@ -1061,6 +1061,25 @@ TEST(Finder, APictureEndsWherePaddingBegins) {
     }
 }
 
+// White rows of a picture whose bit 15 is at random (and a white word down its left), beside
+// filler of 0xFF bytes: however many, they are the picture's, where the filler's words are all
+// one.
+TEST(Finder, WhiteRowsWithBit15AtRandomAreNoFillerOfOnes) {
+    for (const std::uint32_t seed : {2u, 3u}) {
+        Bytes picture = syntheticPicture(71, 120, seed);
+        const Bytes bits = randomBytes(picture.size(), seed + 9);
+        for (std::size_t at = 0; at < picture.size(); at += 2) {
+            const std::size_t row = at / 142;
+            if (row < 22 || row >= 116 || at % 142 < 2) picture[at] = 0xFF, picture[at + 1] = 0x7F;
+            picture[at + 1] =
+                static_cast<std::uint8_t>((picture[at + 1] & 0x7F) | (bits[at] & 0x80));
+        }
+        const Bytes file = concat({randomBytes(3001, seed), Bytes(9000, 0xFF), picture,
+                                   Bytes(9000, 0xFF), randomBytes(3000, seed + 1)});
+        EXPECT_TRUE(foundAt(find(file), 12001, 71, 120)) << seed;
+    }
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     const Bytes file =
