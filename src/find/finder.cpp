@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <thread>
 
 #include "decode/data_file.h"
@@ -1105,8 +1106,7 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
         bytes.resize(2 * w * static_cast<std::size_t>(rows));
         if (source.readAt(at, bytes) != bytes.size()) return false;
         const auto v = wordsFrom(bytes);
-        return std::all_of(v.begin(), v.end(),
-                           [&](std::uint16_t x) { return x == v[0]; });
+        return std::all_of(v.begin(), v.end(), [&](std::uint16_t x) { return x == v[0]; });
     };
     for (Candidate& c : all) {
         const auto w = static_cast<std::size_t>(c.width);
@@ -1265,6 +1265,123 @@ bool wrapsClearly(const Source& source, const Candidate& c) {
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
                      sorted.end());
     return column[w - 1] >= 3 * std::max(1.0, sorted[w / 2]) && column[w - 1] >= 2 * second;
+}
+
+// A picture whose bit 15 is at random, beside data whose bit 15 holds one value for a while
+// (zeros, 0xFF, text, a picture that keeps it clear or set): where such a run ends before it,
+// the picture starts there or a word or two before (its first words may hold that value by
+// chance), and where one starts after it, it ends there or a little after. The nearest ends on
+// the candidate's grid are its ends, where the rows they add fit as its own do.
+std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Candidate> all,
+                                          int threads) {
+    constexpr std::size_t kRun = 24;   // one value this long in a row: not bits at random
+    constexpr std::size_t kSlack = 6;  // picture words at an end that may match it by chance
+    std::sort(all.begin(), all.end(), inFileOrder);
+    // Not over another candidate: the picture beside may have bit 15 at random too.
+    const std::vector<Candidate> was = all;
+    std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t worker) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::size_t>(c.width);
+        const auto h = static_cast<std::size_t>(c.height);
+        const std::size_t n = w * h;
+        if (w < 8 || h < 4 || n < 256) return;
+        const std::uint64_t floor = i > 0 ? endOf(was[i - 1]) : 0;
+        const std::uint64_t ceiling = i + 1 < was.size() ? was[i + 1].address : source.size();
+        // Rows either side to look in, and a few into the candidate.
+        const std::size_t reach = w * std::min<std::size_t>(64, std::max<std::size_t>(4, h)) + kRun;
+        const std::size_t inside = n / 3;
+        const std::uint64_t from = c.address >= 2 * reach ? c.address - 2 * reach : c.address % 2;
+        const auto before = static_cast<std::size_t>((c.address - from) / 2);
+        std::vector<std::byte>& bytes = buffers[worker];
+        bytes.resize(2 * (before + n + reach));
+        bytes.resize(source.readAt(from, bytes) & ~std::size_t{1});
+        if (bytes.size() < 2 * (before + n)) return;
+        std::vector<bool> top(bytes.size() / 2);
+        for (std::size_t k = 0; k < top.size(); ++k)
+            top[k] = (std::to_integer<unsigned>(bytes[2 * k + 1]) & 0x80) != 0;
+        // Bit 15 at random in the candidate: about half set, changing about every other word.
+        std::size_t set = 0, changes = 0;
+        for (std::size_t k = before; k < before + n; ++k) {
+            set += top[k];
+            changes += k > before && top[k] != top[k - 1];
+        }
+        if (set * 10 < n * 3 || set * 10 > n * 7 || changes * 20 < n * 7 || changes * 20 > n * 13)
+            return;
+        // The last run of one value ending in [lo, hi), and the first starting in it: where the
+        // random words begin, and where they end.
+        auto runEndIn = [&](std::size_t lo, std::size_t hi) -> std::optional<std::size_t> {
+            std::optional<std::size_t> found;
+            std::size_t run = 1;
+            for (std::size_t k = 1; k < std::min(hi, top.size()); ++k) {
+                if (top[k] != top[k - 1]) {
+                    if (run >= kRun && k >= lo) found = k;
+                    run = 1;
+                } else {
+                    ++run;
+                }
+            }
+            return found;
+        };
+        auto runStartIn = [&](std::size_t lo, std::size_t hi) -> std::optional<std::size_t> {
+            std::size_t run = 1;
+            for (std::size_t k = lo + 1; k < top.size(); ++k) {
+                if (top[k] == top[k - 1]) {
+                    if (++run >= kRun)
+                        return k + 1 - run < hi ? std::optional(k + 1 - run) : std::nullopt;
+                } else {
+                    run = 1;
+                }
+            }
+            return std::nullopt;
+        };
+        const auto first = runEndIn(before > reach ? before - reach : 0, before + inside);
+        const auto last = runStartIn(before + n - inside, before + n + reach);
+        if (!first && !last) return;
+        const std::size_t start = before, end = before + n;  // the candidate now
+        std::size_t s = start, e = end;
+        bool found = false;
+        // On the candidate's grid: where the words beside it are at random too (compressed
+        // data, the end of a program's tables), those places lie off it.
+        if (first)
+            for (std::size_t a = 0; a <= kSlack && a <= *first && !found; ++a)
+                if ((*first - a) % w == start % w) s = *first - a, found = true;
+        if (last)
+            for (std::size_t b = 0; b <= kSlack; ++b)
+                if ((*last + b) % w == start % w) {
+                    e = *last + b;
+                    found = true;
+                    break;
+                }
+        if (!found || e <= s || e > top.size() || (e - s) / w > kMaxSide || (e - s) / w < 4) return;
+        // Most of what the candidate held stays, and the rows it then has at either end fit the
+        // row below about as well as its own did (not a picture of another width beside it).
+        const std::size_t kept =
+            std::min(e, end) > std::max(s, start) ? std::min(e, end) - std::max(s, start) : 0;
+        if (kept * 2 < n) return;
+        auto colour = [&](std::size_t k) {
+            return static_cast<std::uint16_t>((std::to_integer<unsigned>(bytes[2 * k]) |
+                                               std::to_integer<unsigned>(bytes[2 * k + 1]) << 8) &
+                                              0x7FFF);
+        };
+        // Mean distance to the word below over words [a, b).
+        auto fit = [&](std::size_t a, std::size_t b) {
+            double sum = 0;
+            for (std::size_t k = a; k < b; ++k) sum += colourDistance(colour(k), colour(k + w));
+            return sum / static_cast<double>(std::max<std::size_t>(b - a, 1));
+        };
+        const std::size_t own = std::min<std::size_t>(8, h - 1) * w;
+        const double ownFit = std::max(fit(start, start + own), fit(end - w - own, end - w));
+        if ((s < start && fit(s, start) > 1.5 * ownFit + 1) ||
+            (e > end && fit(end - w, e - w) > 1.5 * ownFit + 1))
+            return;
+        if (from + 2 * s < std::min(floor, c.address) || from + 2 * e > std::max(ceiling, endOf(c)))
+            return;
+        c.address = from + 2 * s;
+        c.height = static_cast<int>((e - s) / w);
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
 }
 
 // A candidate a word or two off its picture's grid holds, at one end, words that fit the row
@@ -2191,6 +2308,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = keepToOneTopBit(source, std::move(result.candidates), threads);
     result.candidates = settleEndWords(source, std::move(result.candidates), threads);
     result.candidates = frameByFitEdges(source, std::move(result.candidates), threads);
+    result.candidates = frameByTopBitNoise(source, std::move(result.candidates), threads);
     // Parts those passes moved or grew onto one grid, end to end, are one picture too.
     result.candidates = joinParts(source, std::move(result.candidates));
     result.candidates = followHeaders(source, std::move(result.candidates), banks, o, threads);

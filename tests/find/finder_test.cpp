@@ -1080,6 +1080,26 @@ TEST(Finder, WhiteRowsWithBit15AtRandomAreNoFillerOfOnes) {
     }
 }
 
+// A picture with bit 15 at random, whose top rows are black, after zeros and before text:
+// where bit 15 stops holding one value, the picture starts, and where it holds one again, it
+// ends.
+TEST(Finder, BlackRowsWithBit15AtRandomAfterZerosAreThePictures) {
+    for (const std::uint32_t seed : {4u, 5u}) {
+        Bytes picture = syntheticPicture(80, 100, seed);
+        const Bytes bits = randomBytes(picture.size(), seed + 9);
+        for (std::size_t at = 0; at < picture.size(); at += 2) {
+            if (at < 2 * 80 * 15) picture[at] = picture[at + 1] = 0;
+            picture[at + 1] =
+                static_cast<std::uint8_t>((picture[at + 1] & 0x7F) | (bits[at] & 0x80));
+        }
+        Bytes text;
+        while (text.size() < 4000) text.insert(text.end(), {'r', 'o', 'w', 's', ' '});
+        const Bytes file = concat(
+            {randomBytes(3001, seed), Bytes(6000, 0), picture, text, randomBytes(3000, seed)});
+        EXPECT_TRUE(foundAt(find(file), 9001, 80, 100)) << seed;
+    }
+}
+
 // Rows of zeros after a picture are filler, whatever follows them.
 TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     const Bytes file =
