@@ -1341,12 +1341,17 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         const std::size_t start = before, end = before + n;  // the candidate now
         std::size_t s = start, e = end;
         bool found = false;
+        // Both places a whole number of rows apart, off the candidate's grid: its grid, where
+        // all its rows fit at least as well so.
+        const bool regrid = first && last && *last > *first + 4 * w && (*last - *first) % w == 0 &&
+                            *first % w != start % w;
+        if (regrid) s = *first, e = *last, found = true;
         // On the candidate's grid: where the words beside it are at random too (compressed
         // data, the end of a program's tables), those places lie off it.
-        if (first)
+        if (first && !regrid)
             for (std::size_t a = 0; a <= kSlack && a <= *first && !found; ++a)
                 if ((*first - a) % w == start % w) s = *first - a, found = true;
-        if (last)
+        if (last && !regrid)
             for (std::size_t b = 0; b <= kSlack; ++b)
                 if ((*last + b) % w == start % w) {
                     e = *last + b;
@@ -1370,6 +1375,10 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
             for (std::size_t k = a; k < b; ++k) sum += colourDistance(colour(k), colour(k + w));
             return sum / static_cast<double>(std::max<std::size_t>(b - a, 1));
         };
+        if (regrid) {
+            const std::size_t rows = std::min(h, (e - s) / w) - 1;
+            if (fit(s, s + rows * w) > fit(start, start + rows * w)) return;
+        }
         const std::size_t own = std::min<std::size_t>(8, h - 1) * w;
         const double ownFit = std::max(fit(start, start + own), fit(end - w - own, end - w));
         if ((s < start && fit(s, start) > 1.5 * ownFit + 1) ||
