@@ -1270,8 +1270,10 @@ bool wrapsClearly(const Source& source, const Candidate& c) {
 // A picture whose bit 15 is at random, beside data whose bit 15 holds one value for a while
 // (zeros, 0xFF, text, a picture that keeps it clear or set): where such a run ends before it,
 // the picture starts there or a word or two before (its first words may hold that value by
-// chance), and where one starts after it, it ends there or a little after. The nearest ends on
-// the candidate's grid are its ends, where the rows they add fit as its own do.
+// chance), and where one starts after it, it ends there or a little after. Likewise a picture
+// whose bit 15 holds one value, beside words at random: it starts after the last word of the
+// other value before it (or a word or two later) and ends at the first after it. The nearest
+// ends on the candidate's grid are its ends, where the rows they add fit as its own do.
 std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Candidate> all,
                                           int threads) {
     constexpr std::size_t kRun = 24;   // one value this long in a row: not bits at random
@@ -1288,8 +1290,8 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         if (w < 8 || h < 4 || n < 256) return;
         const std::uint64_t floor = i > 0 ? endOf(was[i - 1]) : 0;
         const std::uint64_t ceiling = i + 1 < was.size() ? was[i + 1].address : source.size();
-        // Rows either side to look in, and a few into the candidate.
-        const std::size_t reach = w * std::min<std::size_t>(64, std::max<std::size_t>(4, h)) + kRun;
+        // Rows either side to look in, and a third of the candidate.
+        const std::size_t reach = w * 64 + 2 * kRun;
         const std::size_t inside = n / 3;
         const std::uint64_t from = c.address >= 2 * reach ? c.address - 2 * reach : c.address % 2;
         const auto before = static_cast<std::size_t>((c.address - from) / 2);
@@ -1306,8 +1308,33 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
             set += top[k];
             changes += k > before && top[k] != top[k - 1];
         }
-        if (set * 10 < n * 3 || set * 10 > n * 7 || changes * 20 < n * 7 || changes * 20 > n * 13)
-            return;
+        const bool noise = set * 10 >= n * 3 && set * 10 <= n * 7 && changes * 20 >= n * 7 &&
+                           changes * 20 <= n * 13;
+        // Or one value throughout (a speck of the other aside), beside words at random.
+        const bool held = set * 200 <= n || set * 200 >= n * 199;
+        if (!noise && !held) return;
+        const bool bit = set * 2 > n;
+        // The last word of the other value in [lo, hi) with many more just before it, and the
+        // first with many more just after: the picture lies between.
+        auto otherBefore = [&](std::size_t lo, std::size_t hi) -> std::optional<std::size_t> {
+            for (std::size_t k = std::min(hi, top.size()); k-- > std::max<std::size_t>(lo, 32);) {
+                if (top[k] == bit) continue;
+                std::size_t others = 0;
+                for (std::size_t j = k - 32; j < k; ++j) others += top[j] != bit;
+                return others >= 8 ? std::optional(k + 1) : std::nullopt;
+            }
+            return std::nullopt;
+        };
+        auto otherAfter = [&](std::size_t lo, std::size_t hi) -> std::optional<std::size_t> {
+            for (std::size_t k = lo; k < std::min(hi, top.size()); ++k) {
+                if (top[k] == bit) continue;
+                std::size_t others = 0;
+                for (std::size_t j = k + 1; j < std::min(k + 33, top.size()); ++j)
+                    others += top[j] != bit;
+                return others >= 8 ? std::optional(k) : std::nullopt;
+            }
+            return std::nullopt;
+        };
         // The last run of one value ending in [lo, hi), and the first starting in it: where the
         // random words begin, and where they end.
         auto runEndIn = [&](std::size_t lo, std::size_t hi) -> std::optional<std::size_t> {
@@ -1335,8 +1362,10 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
             }
             return std::nullopt;
         };
-        const auto first = runEndIn(before > reach ? before - reach : 0, before + inside);
-        const auto last = runStartIn(before + n - inside, before + n + reach);
+        const std::size_t lo = before > reach ? before - reach : 0;
+        const auto first = noise ? runEndIn(lo, before + inside) : otherBefore(lo, before + inside);
+        const auto last = noise ? runStartIn(before + n - inside, before + n + reach)
+                                : otherAfter(before + n - inside, before + n + reach);
         if (!first && !last) return;
         const std::size_t start = before, end = before + n;  // the candidate now
         std::size_t s = start, e = end;
@@ -1347,17 +1376,25 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
                             *first % w != start % w;
         if (regrid) s = *first, e = *last, found = true;
         // On the candidate's grid: where the words beside it are at random too (compressed
-        // data, the end of a program's tables), those places lie off it.
+        // data, the end of a program's tables), those places lie off it. Words at random may
+        // match the picture's value by chance: its ends lie inside those places for a picture
+        // of one value, outside them for one at random.
+        const std::ptrdiff_t in = noise ? -1 : 1;
         if (first && !regrid)
-            for (std::size_t a = 0; a <= kSlack && a <= *first && !found; ++a)
-                if ((*first - a) % w == start % w) s = *first - a, found = true;
+            for (std::ptrdiff_t a = 0; a <= static_cast<std::ptrdiff_t>(kSlack) && !found; ++a) {
+                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(*first) + in * a;
+                if (at >= 0 && static_cast<std::size_t>(at) % w == start % w)
+                    s = static_cast<std::size_t>(at), found = true;
+            }
         if (last && !regrid)
-            for (std::size_t b = 0; b <= kSlack; ++b)
-                if ((*last + b) % w == start % w) {
-                    e = *last + b;
+            for (std::ptrdiff_t b = 0; b <= static_cast<std::ptrdiff_t>(kSlack); ++b) {
+                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(*last) - in * b;
+                if (at > 0 && static_cast<std::size_t>(at) % w == start % w) {
+                    e = static_cast<std::size_t>(at);
                     found = true;
                     break;
                 }
+            }
         if (!found || e <= s || e > top.size() || (e - s) / w > kMaxSide || (e - s) / w < 4) return;
         // Most of what the candidate held stays, and the rows it then has at either end fit the
         // row below about as well as its own did (not a picture of another width beside it).
@@ -1381,8 +1418,16 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         }
         const std::size_t own = std::min<std::size_t>(8, h - 1) * w;
         const double ownFit = std::max(fit(start, start + own), fit(end - w - own, end - w));
-        if ((s < start && fit(s, start) > 1.5 * ownFit + 1) ||
-            (e > end && fit(end - w, e - w) > 1.5 * ownFit + 1))
+        // Beside a picture of one value in bit 15, words of that value may be another picture's
+        // of that width (a soft one fits loosely): only a band of one colour is taken, such as
+        // its ground.
+        auto flat = [&](std::size_t a, std::size_t b) {
+            for (std::size_t k = a + 1; k < b; ++k)
+                if (colour(k) != colour(a)) return false;
+            return true;
+        };
+        if ((s < start && (fit(s, start) > 1.5 * ownFit + 1 || (held && !flat(s, start)))) ||
+            (e > end && (fit(end - w, e - w) > 1.5 * ownFit + 1 || (held && !flat(end, e)))))
             return;
         if (from + 2 * s < std::min(floor, c.address) || from + 2 * e > std::max(ceiling, endOf(c)))
             return;

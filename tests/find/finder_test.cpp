@@ -1082,8 +1082,8 @@ TEST(Finder, WhiteRowsWithBit15AtRandomAreNoFillerOfOnes) {
 
 // A picture with bit 15 at random, whose top rows are black, after zeros and before text:
 // where bit 15 stops holding one value, the picture starts, and where it holds one again, it
-// ends.
-TEST(Finder, BlackRowsWithBit15AtRandomAfterZerosAreThePictures) {
+// ends; and one with bit 15 set where random bytes start and end.
+TEST(Finder, FlatRowsAreThePicturesWhereBit15IsItsOwn) {
     for (const std::uint32_t seed : {4u, 5u}) {
         Bytes picture = syntheticPicture(80, 100, seed);
         const Bytes bits = randomBytes(picture.size(), seed + 9);
@@ -1097,6 +1097,14 @@ TEST(Finder, BlackRowsWithBit15AtRandomAfterZerosAreThePictures) {
         const Bytes file = concat(
             {randomBytes(3001, seed), Bytes(6000, 0), picture, text, randomBytes(3000, seed)});
         EXPECT_TRUE(foundAt(find(file), 9001, 80, 100)) << seed;
+        // So a sprite with bit 15 set whose ground takes a third of its rows above and below it,
+        // among random bytes.
+        Bytes sprite = spriteOnBackground(29, 120, seed, 40, 0x7FE0);
+        for (std::size_t at = 1; at < sprite.size(); at += 2) sprite[at] |= 0x80;
+        EXPECT_TRUE(
+            foundAt(find(concat({randomBytes(3001, seed), sprite, randomBytes(3000, seed)})), 3001,
+                    29, 120))
+            << seed << " sprite";
     }
 }
 
