@@ -1299,9 +1299,9 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         bytes.resize(2 * (before + n + reach));
         bytes.resize(source.readAt(from, bytes) & ~std::size_t{1});
         if (bytes.size() < 2 * (before + n)) return;
-        std::vector<bool> top(bytes.size() / 2);
+        std::vector<std::uint8_t> top(bytes.size() / 2);
         for (std::size_t k = 0; k < top.size(); ++k)
-            top[k] = (std::to_integer<unsigned>(bytes[2 * k + 1]) & 0x80) != 0;
+            top[k] = static_cast<std::uint8_t>(std::to_integer<unsigned>(bytes[2 * k + 1]) >> 7);
         // Bit 15 at random in the candidate: about half set, changing about every other word.
         std::size_t set = 0, changes = 0;
         for (std::size_t k = before; k < before + n; ++k) {
@@ -2222,13 +2222,14 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
         // What the passes after the search framed anew, and a bank's pictures placed by their
         // headers alone, may be 16-bit colour of another layout (a sprite of a few hundred
         // words, or of a few colours, tells too little).
-        if (words.size() >= 1024) {
-            auto colours = words;
+        if (first.size() >= 1024) {
+            std::vector<std::uint16_t> colours(first.begin(), first.end());
             for (auto& x : colours) x &= 0x7FFF;
-            std::vector<bool> seen(32768);
+            std::vector<std::uint8_t> seen(32768);
             std::size_t distinct = 0;
-            for (const std::uint16_t x : colours) distinct += !seen[x], seen[x] = true;
-            const char* kind = distinct >= 64 ? otherKind(words, Channels(colours)) : nullptr;
+            for (std::size_t k = 0; k < colours.size() && distinct < 64; ++k)
+                distinct += seen[colours[k]] == 0, seen[colours[k]] = 1;
+            const char* kind = distinct >= 64 ? otherKind(first, Channels(colours)) : nullptr;
             if (kind && std::strcmp(kind, "16-bit colour of another layout") == 0) c.confidence = 0;
         }
         // Rows under 16 words fit by chance in a program's tables and in sound far more often
