@@ -1159,30 +1159,41 @@ bool fourWordNumbers(std::span<const std::uint16_t> raw, int width) {
     return four < next && most >= 2 * (least + 1) && below >= 0.25 * next;
 }
 
-bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
-    std::size_t counted = 0, alike = 0;
+namespace {
+
+// Words (black and white aside) counted, those with two equal bytes, and how many values these
+// take (up to 256).
+struct EqualBytes {
+    std::size_t counted = 0, alike = 0, values = 0;
+};
+
+EqualBytes equalBytes(std::span<const std::uint16_t> raw) {
+    EqualBytes e;
+    std::bitset<256> seen;
     for (const std::uint16_t x : raw) {
         if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
-        ++counted;
+        ++e.counted;
         // Both whole bytes: a run of one index repeats it exactly, while a colour's two bytes
         // may agree but for the low byte's top bit (green's lowest).
-        alike += (x & 0xFF) == (x >> 8);
+        if ((x & 0xFF) == (x >> 8)) {
+            ++e.alike;
+            seen.set(x & 0xFF);
+        }
     }
-    return alike * 50 > counted;
+    e.values = seen.count();
+    return e;
+}
+
+}  // namespace
+
+bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw) {
+    const EqualBytes e = equalBytes(raw);
+    return e.alike * 50 > e.counted;
 }
 
 bool runsOfManyIndices(std::span<const std::uint16_t> raw) {
-    std::size_t counted = 0, alike = 0;
-    std::bitset<256> indices;
-    for (const std::uint16_t x : raw) {
-        if ((x & 0x7FFF) == 0 || (x & 0x7FFF) == 0x7FFF) continue;
-        ++counted;
-        if ((x & 0xFF) == (x >> 8)) {
-            ++alike;
-            indices.set(x & 0xFF);
-        }
-    }
-    return alike * 10 >= counted && counted > 0 && indices.count() >= 8;
+    const EqualBytes e = equalBytes(raw);
+    return e.counted > 0 && e.alike * 10 >= e.counted && e.values >= 8;
 }
 
 bool topBitAsInNumbers(std::span<const std::uint16_t> raw) {
