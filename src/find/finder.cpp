@@ -1299,9 +1299,10 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         bytes.resize(2 * (before + n + reach));
         bytes.resize(source.readAt(from, bytes) & ~std::size_t{1});
         if (bytes.size() < 2 * (before + n)) return;
-        std::vector<std::uint8_t> top(bytes.size() / 2);
+        const auto words = wordsFrom(bytes);
+        std::vector<std::uint8_t> top(words.size());
         for (std::size_t k = 0; k < top.size(); ++k)
-            top[k] = static_cast<std::uint8_t>(std::to_integer<unsigned>(bytes[2 * k + 1]) >> 7);
+            top[k] = static_cast<std::uint8_t>(words[k] >> 15);
         // Bit 15 at random in the candidate: about half set, changing about every other word.
         std::size_t set = 0, changes = 0;
         for (std::size_t k = before; k < before + n; ++k) {
@@ -1401,11 +1402,7 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
         const std::size_t kept =
             std::min(e, end) > std::max(s, start) ? std::min(e, end) - std::max(s, start) : 0;
         if (kept * 2 < n) return;
-        auto colour = [&](std::size_t k) {
-            return static_cast<std::uint16_t>((std::to_integer<unsigned>(bytes[2 * k]) |
-                                               std::to_integer<unsigned>(bytes[2 * k + 1]) << 8) &
-                                              0x7FFF);
-        };
+        auto colour = [&](std::size_t k) { return static_cast<std::uint16_t>(words[k] & 0x7FFF); };
         // Mean distance to the word below over words [a, b).
         auto fit = [&](std::size_t a, std::size_t b) {
             double sum = 0;
