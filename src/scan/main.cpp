@@ -1,5 +1,6 @@
 // pixvue-scan: finds raw 15-bit pictures in any file and writes them as bookmarks the viewer
 // loads as they are. Needs no display: QtCore only.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -142,6 +143,12 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
             return true;
         };
+#ifdef M_ARENA_MAX
+    // The finder's workers each take and free some MiB per stretch; in one arena what one frees
+    // serves the next, where an arena of each thread's own would hold it: the 64 MiB the finder
+    // keeps to would not hold then.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     const pixvue::find::FindResult result = pixvue::find::findPictures(path, options, progress);
     if (showProgress) std::fprintf(stderr, "\n");
     if (!result.readable) {
