@@ -1126,6 +1126,31 @@ double smallNumberShare(std::span<const std::uint16_t> raw) {
     return counted >= 16 ? static_cast<double>(small) / static_cast<double>(counted) : 0;
 }
 
+bool recordColumns(std::span<const std::uint16_t> raw, int width) {
+    const auto w = static_cast<std::size_t>(std::max(1, width));
+    const std::size_t rows = raw.size() / w;
+    if (rows < 8) return false;
+    // By column: words other than zero, and those that repeat the word below but neither
+    // beside it.
+    std::vector<std::size_t> held(w), repeated(w);
+    std::size_t counted = 0, small = 0;
+    for (std::size_t i = 1; i + w < rows * w; ++i) {
+        const unsigned x = raw[i] & 0x7FFFu;
+        if (x == 0) continue;
+        ++counted;
+        small += x < 0x400;
+        ++held[i % w];
+        repeated[i % w] += x == (raw[i + w] & 0x7FFFu) && x != (raw[i - 1] & 0x7FFFu) &&
+                           x != (raw[i + 1] & 0x7FFFu);
+    }
+    // Only columns of a number in most rows are fields: strokes of a drawing that hold a colour
+    // down and change it sideways cross a column in a few rows only.
+    std::size_t inFields = 0;
+    for (std::size_t c = 0; c < w; ++c)
+        if (2 * held[c] >= rows) inFields += repeated[c];
+    return counted >= 64 && 2 * small > counted && 10 * inFields > 3 * counted;
+}
+
 bool sparseRecords(std::span<const std::uint16_t> raw) {
     if (smallNumberShare(raw) < 0.2) return false;
     std::size_t zeros = 0;

@@ -48,6 +48,14 @@ double smallNumberShare(std::span<const std::uint16_t> raw);
 // Whether most words are nothing (seven in ten) and the rest many small numbers: a program's
 // sparse records, field under field, however well they repeat.
 bool sparseRecords(std::span<const std::uint16_t> raw);
+
+// A table of records read a record a row: most of its words other than zero are small numbers
+// (no red: under 0x400), and three in ten or more, in columns of words other than zero in most
+// rows (fields), repeat the word below while differing from both beside it (each field holds
+// its own number from record to record). A picture's word that repeats the one below is mostly
+// of a colour that spreads sideways too, and a stroke that holds a colour down while it changes
+// sideways crosses a column in a few rows only.
+bool recordColumns(std::span<const std::uint16_t> raw, int width);
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);

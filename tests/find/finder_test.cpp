@@ -356,6 +356,54 @@ TEST(OtherKinds, TopBitOfNumbersIsNoPicturesTopBit) {
     })));
 }
 
+// A program's table of 58-byte records as a compiler keeps them: twelve empty fields, a field
+// that holds one number throughout, a count running down, fields that hold one number for a
+// few records, and a list of small numbers close to each other, of a few lengths, after them.
+Bytes recordTable(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    auto below = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    const unsigned pool[] = {0x279, 0x27A, 0x270, 0x26D, 0x272, 0x273,
+                             0x26E, 0x275, 0x271, 0x26B, 0x277};
+    const unsigned kinds[] = {0x1317, 0x0D17, 0x0A17}, steps[] = {0x1C1, 0x1C6, 0x1C8, 0x1CC};
+    unsigned down = 0x390F, kind = 0, field = 0x1DB;
+    std::size_t first = 0, listed = 6;
+    Bytes out;
+    auto put = [&](unsigned v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    for (int i = 0, left = 0; i < count; ++i, --left) {
+        down -= 3 + below(3);
+        if (left == 0) {
+            left = 5 + static_cast<int>(below(5));
+            down += 0x40;
+            kind = kinds[below(3)];
+            field = steps[below(4)];
+            first = below(5);
+            listed = 5 + below(3);
+        }
+        out.insert(out.end(), 24, 0);
+        for (const unsigned v :
+             {0x216Du, down, kind, field + below(3), steps[below(4)], 0x16Bu + below(3)})
+            put(v);
+        for (std::size_t k = 0; k < 11; ++k)
+            put(k < listed ? pool[first + k] + (k % 4 ? below(6) - 2 : 0) : 0);
+    }
+    return out;
+}
+
+// A table's fields hold their numbers record under record, each its own; pictures without red
+// (words under 0x400, as small numbers are) hold a colour sideways as well as down.
+TEST(OtherKinds, FieldsUnderFieldsAreNoPicture) {
+    EXPECT_TRUE(recordColumns(wordsOf(recordTable(300, 5)), 29));
+    for (const Bytes& picture : {syntheticPicture(64, 48, 2), testing::flatPicture(64, 48, 3)}) {
+        auto words = wordsOf(picture);
+        EXPECT_FALSE(recordColumns(words, 64));
+        for (auto& x : words) x &= 0x3FF;
+        EXPECT_FALSE(recordColumns(words, 64));
+    }
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
@@ -1252,6 +1300,8 @@ TEST(Finder, NothingInDataOfOtherKinds) {
     for (const double amplitude : {300.0, 3000.0, 12000.0, 30000.0})
         EXPECT_TRUE(find(testing::toneSamples(1 << 19, 73.3, amplitude)).empty()) << amplitude;
     EXPECT_TRUE(find(symbolTable(20000, 3)).empty());
+    EXPECT_TRUE(find(concat({randomBytes(3001, 15), recordTable(1500, 16), randomBytes(3000, 17)}))
+                    .empty());
     for (const std::size_t at : {3000u, 3001u})
         EXPECT_TRUE(
             find(concat({randomBytes(at, 53), sparseRecords(400, 54), randomBytes(3000, 55)}))
