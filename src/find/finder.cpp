@@ -432,6 +432,12 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
         int width;  // of the readings
     };
     std::vector<Beyond> beyond;
+    struct Earlier {
+        std::size_t winner;
+        std::uint64_t start;
+        int rows;
+    };
+    std::vector<Earlier> earlier;
     for (std::size_t i = 0; i < all.size(); ++i)
         for (std::size_t j = i + 1; j < all.size(); ++j) {
             const Candidate &a = all[i].candidate, &b = all[j].candidate;
@@ -471,11 +477,49 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                 if (l.height >= std::max(2, minHeight)) continue;
             }
             rival[loser] = true;
+            // Rows the loser holds before the winner, read from the winner's byte on its grid,
+            // may be the same picture's (a flat title bar fits either reading): where nine in
+            // ten of their words fit the word below as closely as most of the winner's first
+            // rows do, and they are more than one colour, the winner starts there.
+            if (l.address + 8 * row < w.address) {
+                const std::uint64_t rows = (w.address - l.address) / row;
+                const std::uint64_t start = w.address - rows * row;
+                const auto width = static_cast<std::size_t>(w.width);
+                const std::size_t ownRows =
+                    std::min<std::size_t>(static_cast<std::size_t>(w.height) - 1, 8);
+                std::vector<std::byte> above(static_cast<std::size_t>(rows * row) +
+                                             2 * width * (ownRows + 1));
+                if (ownRows >= 4 && source.readAt(start, above) == above.size()) {
+                    auto words = wordsFrom(above);
+                    for (auto& x : words) x &= 0x7FFF;
+                    const auto added = static_cast<std::size_t>(rows) * width;
+                    std::vector<int> own;
+                    for (std::size_t k = added; k < added + ownRows * width; ++k)
+                        own.push_back(colourDistance(words[k], words[k + width]));
+                    const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
+                    std::nth_element(own.begin(), own.begin() + fifth, own.end());
+                    const int close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
+                    std::size_t fitting = 0;
+                    for (std::size_t k = 0; k < added; ++k)
+                        fitting += colourDistance(words[k], words[k + width]) <= close;
+                    const bool oneColour = std::all_of(words.begin(), words.begin() + added,
+                                                       [&](auto x) { return x == words[0]; });
+                    if (fitting * 10 >= added * 9 && !oneColour)
+                        earlier.push_back({aTruer ? i : j, start, static_cast<int>(rows)});
+                }
+            }
             // Whole words of the loser's byte, at least 16 of its rows.
             if (endOf(l) > endOf(w) + 16 * row) beyond.push_back({endOf(w) + 1, endOf(l), l.width});
             if (l.address + 16 * row < w.address)
                 beyond.push_back({l.address, w.address - 1, l.width});
         }
+    for (const Earlier& e : earlier) {
+        Candidate& w = all[e.winner].candidate;
+        if (e.start < w.address && w.height + e.rows <= kMaxSide) {
+            w.height += e.rows;
+            w.address = e.start;
+        }
+    }
     for (const Beyond& b : beyond)
         for (Ranked& r :
              searchedAgain(source, b.from, std::min<std::uint64_t>(b.to - b.from, 1u << 20), o))
