@@ -165,6 +165,19 @@ std::vector<std::uint16_t> coloursAt(const Source& source, std::uint64_t at, std
     return words;
 }
 
+// How closely a picture's words fit the word below: twice as much as four in five of the words
+// [from, from + count) of `colours` do, rows `width` long (rows drawn twice included), 3 at least.
+int closeFit(std::span<const std::uint16_t> colours, std::size_t from, std::size_t count,
+             std::size_t width) {
+    std::vector<int> own;
+    for (std::size_t k = from; k < from + count; ++k)
+        own.push_back(colourDistance(colours[k], colours[k + width]));
+    if (own.empty()) return 3;
+    const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
+    std::nth_element(own.begin(), own.begin() + fifth, own.end());
+    return std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
+}
+
 // The run of one value (bit 15 aside) that word `k` of `v` lies in: [from, to).
 std::pair<std::size_t, std::size_t> runAround(std::span<const std::uint16_t> v, std::size_t k) {
     auto same = [](std::uint16_t x, std::uint16_t y) { return ((x ^ y) & 0x7FFF) == 0; };
@@ -493,12 +506,7 @@ std::vector<Candidate> keepBest(const Source& source, std::vector<Ranked> all,
                     auto words = wordsFrom(above);
                     for (auto& x : words) x &= 0x7FFF;
                     const auto added = static_cast<std::size_t>(rows) * width;
-                    std::vector<int> own;
-                    for (std::size_t k = added; k < added + ownRows * width; ++k)
-                        own.push_back(colourDistance(words[k], words[k + width]));
-                    const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
-                    std::nth_element(own.begin(), own.begin() + fifth, own.end());
-                    const int close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
+                    const int close = closeFit(words, added, ownRows * width, width);
                     std::size_t fitting = 0;
                     for (std::size_t k = 0; k < added; ++k)
                         fitting += colourDistance(words[k], words[k + width]) <= close;
@@ -1613,16 +1621,11 @@ std::vector<Candidate> frameByFitEdges(const Source& source, std::vector<Candida
             auto atTail = [&](std::int64_t k) {
                 return tail[static_cast<std::size_t>(k - tailLo)];
             };
-            // How closely its rows fit: most words of a picture fit the row below within twice
-            // as much as four in five of its own words do (rows drawn twice included).
-            if (close == 0) {
-                std::vector<int> own;
-                for (std::int64_t k = 0; k < kOwnRows * w; ++k)
-                    own.push_back(colourDistance(at(k), at(k + w)));
-                const auto fifth = static_cast<std::ptrdiff_t>(own.size() * 8 / 10);
-                std::nth_element(own.begin(), own.begin() + fifth, own.end());
-                close = std::max(3, 2 * own[static_cast<std::size_t>(fifth)]);
-            }
+            // How closely its rows fit: most words of a picture fit the row below so.
+            if (close == 0)
+                close =
+                    closeFit(head, static_cast<std::size_t>(-headLo),
+                             static_cast<std::size_t>(kOwnRows * w), static_cast<std::size_t>(w));
             // Whether each word fits, from the farthest looked at to the first and last rows.
             std::vector<std::uint8_t> before, after;
             for (std::int64_t k = headLo; k < w; ++k)
