@@ -1151,6 +1151,29 @@ bool recordColumns(std::span<const std::uint16_t> raw, int width) {
     return counted >= 64 && 2 * small > counted && 10 * inFields > 3 * counted;
 }
 
+bool rowsRepeatFurtherOn(std::span<const std::uint16_t> raw, int width) {
+    const auto w = static_cast<std::size_t>(std::max(1, width));
+    const std::size_t n = raw.size();
+    // Mean distance from each word to the word `rows` rows on, over up to 3000 pairs.
+    auto apart = [&](std::size_t rows) {
+        const std::size_t lag = rows * w, pairs = n - lag,
+                          step = std::max<std::size_t>(1, pairs / 3000);
+        double sum = 0;
+        std::size_t counted = 0;
+        for (std::size_t i = 0; i < pairs; i += step, ++counted)
+            sum += colourDistance(raw[i] & 0x7FFF, raw[i + lag] & 0x7FFF);
+        return sum / static_cast<double>(counted);
+    };
+    std::vector<double> at{0};
+    for (std::size_t k = 1; k * w <= static_cast<std::size_t>(kMaxSide) && 3 * k * w < 2 * n; ++k)
+        at.push_back(apart(k));
+    if (at.size() < 4 || at[2] < 0.7 * at[1] || at[2] > 1.2 * at[1]) return false;
+    for (std::size_t k = 2; k + 1 < at.size(); ++k)
+        if (n >= 4 * k * w && at[k] < 0.75 * std::min(at[k - 1], at[k + 1]) && at[k] < 1.2 * at[1])
+            return true;
+    return false;
+}
+
 bool sparseRecords(std::span<const std::uint16_t> raw) {
     if (smallNumberShare(raw) < 0.2) return false;
     std::size_t zeros = 0;

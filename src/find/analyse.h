@@ -56,6 +56,12 @@ bool sparseRecords(std::span<const std::uint16_t> raw);
 // of a colour that spreads sideways too, and a stroke that holds a colour down while it changes
 // sideways crosses a column in a few rows only.
 bool recordColumns(std::span<const std::uint16_t> raw, int width);
+
+// Rows that fit the row two on about as well as the next (not better with nearness, as a
+// picture's rows do) and some rows further on clearly better than the rows either side of
+// that: the tiles of a map or the frames of a strip read a tile wide, a picture that many
+// times as wide, or other data repeating so. The rows looked at must hold four such repeats.
+bool rowsRepeatFurtherOn(std::span<const std::uint16_t> raw, int width);
 // Whether more than one word in 50 (black and white aside) has two equal bytes, as runs of
 // 8-bit indexed pixels do.
 bool bytesAlikeAsIndexed(std::span<const std::uint16_t> raw);

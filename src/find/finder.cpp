@@ -2261,7 +2261,9 @@ std::vector<Candidate> calibrated(const Source& source, std::vector<Candidate> a
             std::min<std::size_t>(words.size(), 8192 + static_cast<std::size_t>(c.width)));
         if (c.reason != kAfterHeader &&
             (fourWordNumbers(first, c.width) || topBitAsInNumbers(words) ||
-             recordColumns(first, c.width) || (c.width * c.height < 65536 && sparseRecords(words))))
+             recordColumns(first, c.width) ||
+             (c.width <= 128 && rowsRepeatFurtherOn(words, c.width)) ||
+             (c.width * c.height < 65536 && sparseRecords(words))))
             c.confidence = 0;
         // What the passes after the search framed anew, and a bank's pictures placed by their
         // headers alone, may be 16-bit colour of another layout (a sprite of a few hundred

@@ -404,6 +404,29 @@ TEST(OtherKinds, FieldsUnderFieldsAreNoPicture) {
     }
 }
 
+// A map of 16 x 16 tiles, 10 to a row, read a tile wide: each row fits the next (the tile
+// beside) no better than the one after, and the row ten on (the row below) clearly better.
+// Read at its own width it is a picture; so are a sheet's frames at theirs.
+TEST(OtherKinds, TilesReadATileWideRepeatFurtherOn) {
+    std::vector<std::vector<std::uint16_t>> tiles;
+    for (std::uint32_t seed = 1; seed <= 3; ++seed)
+        tiles.push_back(wordsOf(syntheticPicture(16, 16, seed)));
+    std::vector<std::uint16_t> map;
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 160; ++x)
+            map.push_back(tiles[static_cast<std::size_t>((x / 16 + y / 16 * 2) % 3)]
+                               [static_cast<std::size_t>(y % 16 * 16 + x % 16)]);
+    EXPECT_TRUE(rowsRepeatFurtherOn(map, 16));
+    EXPECT_FALSE(rowsRepeatFurtherOn(map, 160));
+    Bytes sheet;
+    for (int k = 0; k < 14; ++k) {
+        const Bytes frame = spriteOnBackground(24, 24, 5, 2);
+        sheet.insert(sheet.end(), frame.begin(), frame.end());
+    }
+    EXPECT_FALSE(rowsRepeatFurtherOn(wordsOf(sheet), 24));
+    EXPECT_FALSE(rowsRepeatFurtherOn(wordsOf(syntheticPicture(64, 200, 6)), 64));
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
