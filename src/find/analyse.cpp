@@ -543,9 +543,8 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
 struct Scratch {
     std::vector<std::int16_t> score;
     std::vector<std::uint32_t> misfits;
-    // Distances from each word to the word below it, to the two beside that one, and to the
-    // next word; the last word has no word below and to the right.
-    std::vector<std::uint8_t> vd, left, right, next;
+    // Distances from each word to the word below it and to the next word.
+    std::vector<std::uint8_t> vd, next;
     std::vector<std::int32_t> sum;
 };
 thread_local Scratch scratch;
@@ -568,34 +567,56 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
     // long runs of one value are trimmed off as filler below.
     auto& score = scratch.score;
     auto& misfits = scratch.misfits;
-    auto &vd = scratch.vd, &left = scratch.left, &right = scratch.right, &next = scratch.next;
+    auto &vd = scratch.vd, &next = scratch.next;
     auto& sum = scratch.sum;
     score.resize(n);
     misfits.resize(n + 1);
     vd.resize(n);
-    left.resize(n);
-    right.resize(n);
     next.resize(n);
     sum.resize(n + 1);
     misfits[0] = 0;
     sum[0] = 0;
     distancesAt(c, lo, n, w, vd.data());
-    distancesAt(c, lo, n - 1, w - 1, left.data());
-    distancesAt(c, lo, n - 1, w + 1, right.data());
     distancesAt(c, lo, n, 1, next.data());
-    left[n - 1] = right[n - 1] = UINT8_MAX;
+    // The distances to the two words beside the one below, a block at a time (not kept: the
+    // scratch is some bytes a word already); the last word has no word below and to the right.
+    constexpr std::size_t kBlock = 4096;
+    std::array<std::uint8_t, kBlock> l, r;
+    // Summed over words [a, b) of those that have both, every `step`th.
+    auto besideBelow = [&](std::size_t a, std::size_t b, std::size_t step) {
+        double total = 0;
+        if (step > 1) {
+            for (std::size_t j = a; j < b; j += step)
+                total += c.distance(lo + j, lo + j + w - 1) + c.distance(lo + j, lo + j + w + 1);
+            return total;
+        }
+        for (std::size_t from = a; from < b; from += kBlock) {
+            const std::size_t count = std::min(kBlock, b - from);
+            distancesAt(c, lo + from, count, w - 1, l.data());
+            distancesAt(c, lo + from, count, w + 1, r.data());
+            for (std::size_t j = 0; j < count; ++j) total += l[j] + r[j];
+        }
+        return total;
+    };
     {
-        // Without branches, so that the loop runs on whole vectors.
-        const std::uint8_t *below = vd.data(), *l = left.data(), *r = right.data();
-        std::int16_t* out = score.data();
         const int cap = tau4 * 3 / 2;
-        for (std::size_t j = 0; j < n; ++j) {
-            const int d = below[j];
-            const int fits = tau4 - std::min(4 * d, cap);
-            // A word no closer to the word below than to those beside it: smooth data of
-            // another width, or no picture; it counts for nothing.
-            const bool noDip = (d > 0) & (fits > 0) & (d >= std::min(l[j], r[j]));
-            out[j] = static_cast<std::int16_t>(noDip ? 0 : fits);
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t count = std::min(kBlock, n - from);
+            const std::size_t known = std::min(count, n - 1 - from);
+            distancesAt(c, lo + from, known, w - 1, l.data());
+            distancesAt(c, lo + from, known, w + 1, r.data());
+            if (known < count) l[known] = r[known] = UINT8_MAX;
+            // Without branches, so that the loop runs on whole vectors.
+            const std::uint8_t* below = vd.data() + from;
+            std::int16_t* out = score.data() + from;
+            for (std::size_t j = 0; j < count; ++j) {
+                const int d = below[j];
+                const int fits = tau4 - std::min(4 * d, cap);
+                // A word no closer to the word below than to those beside it: smooth data of
+                // another width, or no picture; it counts for nothing.
+                const bool noDip = (d > 0) & (fits > 0) & (d >= std::min(l[j], r[j]));
+                out[j] = static_cast<std::int16_t>(noDip ? 0 : fits);
+            }
         }
     }
     {
@@ -957,9 +978,11 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             }
             // Smooth parts of a picture of another width fit any width about as well: the rows of
             // a picture of this width fit clearly better than at the neighbouring widths.
-            double beside = 0;
-            for (std::ptrdiff_t t = s; t < std::min(e, N - 1); t += step)
-                beside += left[static_cast<std::size_t>(t)] + right[static_cast<std::size_t>(t)];
+            const double beside = s < std::min(e, N - 1)
+                                      ? besideBelow(static_cast<std::size_t>(s),
+                                                    static_cast<std::size_t>(std::min(e, N - 1)),
+                                                    static_cast<std::size_t>(step))
+                                      : 0;
             // Nothing but one value a row (a block of filler) is no picture either.
             if (beside / 2 < 0.02 * pairs || below > beside / 2) return;
             // Rows streaked along (wood, motion) fit their diagonal neighbours nearly as well
