@@ -29,7 +29,7 @@ constexpr std::size_t kBlockBytes = 4 << 20;
 constexpr std::uint64_t kPieceWords = 1280 * 1024;
 constexpr std::uint64_t kPieceStep = kPieceWords - 1024 * 1024;
 constexpr std::uint64_t kPieceOverlapWords = 32 * 1024;
-// Stretches longer than this are analysed one at a time (some 23 bytes a word each).
+// Stretches longer than this are analysed one at a time (some 21 bytes a word each).
 constexpr std::uint64_t kLongStretchWords = 640 * 1024;
 
 class Source {
