@@ -75,6 +75,32 @@ std::size_t fittingRows(std::span<const std::byte> bytes, std::size_t start, std
 
 }  // namespace
 
+bool repeatsAsRecords(std::span<const std::byte> bytes, std::span<const BankPicture> pictures,
+                      int width) {
+    if (pictures.empty()) return false;
+    const std::size_t lo = pictures.front().address;
+    const std::size_t hi = std::min<std::size_t>(
+        bytes.size(),
+        pictures.back().address +
+            2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(pictures.back().height));
+    if (hi <= lo) return false;
+    const std::size_t n = hi - lo;
+    // The share of bytes like the one `lag` bytes on, over up to 4000 of them.
+    auto alike = [&](std::size_t lag) {
+        if (lag >= n) return 0.0;
+        const std::size_t step = std::max<std::size_t>(1, (n - lag) / 4000);
+        std::size_t same = 0, counted = 0;
+        for (std::size_t i = lo; i + lag < hi; i += step, ++counted)
+            same += bytes[i] == bytes[i + lag];
+        return static_cast<double>(same) / static_cast<double>(counted);
+    };
+    const std::size_t row = 2 * static_cast<std::size_t>(width);
+    const double natural = std::max(alike(4), alike(row));
+    for (std::size_t lag = 6; lag <= 200 && 4 * lag <= n; lag += 2)
+        if (lag != row && alike(lag) >= 0.85 && alike(lag) >= natural + 0.15) return true;
+    return false;
+}
+
 bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width,
              double within) {
     const auto w = static_cast<std::size_t>(width);

@@ -34,6 +34,12 @@ struct Bank {
 bool rowsFit(std::span<const std::byte> bytes, std::span<const BankPicture> pictures, int width,
              double within = 2.0 / 3);
 
+// Whether the bytes a bank's pictures span repeat at some distance (nine in ten alike, or
+// more) far more than a picture's do, a pixel or a row on: records of one size whose fields
+// happen to read as a header's sizes, where a chain of them follows by itself.
+bool repeatsAsRecords(std::span<const std::byte> bytes, std::span<const BankPicture> pictures,
+                      int width);
+
 // The banks of any width from `minWidth` in `bytes` whose headers give both sizes (the height
 // in 16 bits, or in one byte for pictures under 256 rows): where no picture of the bank's
 // width was found to look for it by.

@@ -116,7 +116,9 @@ Analysed analyse(const Source& source, const Stretch& s, const FindOptions& o,
         for (const Bank& bank : banksOfAnyWidth(read, o.minWidth)) {
             // Four pictures or more chain by chance hardly ever: their rows need only fit
             // better than words far apart (small textured sprites fit loosely).
-            if (!rowsFit(read, bank.pictures, bank.width, bank.pictures.size() >= 4 ? 1 : 2.0 / 3))
+            if (!rowsFit(read, bank.pictures, bank.width,
+                         bank.pictures.size() >= 4 ? 1 : 2.0 / 3) ||
+                repeatsAsRecords(read, bank.pictures, bank.width))
                 continue;
             auto& listed = out.banks.emplace_back();
             for (const BankPicture& p : bank.pictures)

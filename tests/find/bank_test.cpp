@@ -131,5 +131,34 @@ TEST(Banks, NoneWhereTheWidthIsACommonWord) {
         EXPECT_TRUE(banksOfAnyWidth(std::as_bytes(std::span(*data)), 8).empty());
 }
 
+// A program's table of 48-byte records, two of whose fields read as a header of 8 x 8 every
+// three records: a chain of "pictures" follows by itself (as in a compiler's library). Its
+// bytes repeat a record on, as a bank's pictures do not.
+TEST(Banks, RecordsThatReadAsHeadersAreNoBank) {
+    Bytes table;
+    for (unsigned k = 0; k < 600; ++k)
+        for (const unsigned word : {0x0300u, 0x0008u, 0x1C00u, 0x8BC9u, 0x0004u,
+                                    0u,      0u,      0u,      0u,      0u,
+                                    0xC000u, 0x8BCFu, 0x0004u, 0u,      0xB500u + (k % 64) * 0x100u,
+                                    0x0803u, 0u,      0x0308u, 0x0800u, 0x0800u,
+                                    0u,      0u,      0u,      0x0200u})
+            table.insert(table.end(),
+                         {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8)});
+    std::vector<BankPicture> chained;
+    for (std::uint64_t at = 52; at + 128 <= table.size(); at += 144) chained.push_back({at, 8});
+    EXPECT_TRUE(repeatsAsRecords(std::as_bytes(std::span(table)), chained, 8));
+
+    // Sprites after their headers, on one ground and of one height: no such repeat.
+    Bytes bank = randomBytes(3001, 7);
+    std::vector<BankPicture> pictures;
+    for (std::uint32_t k = 0; k < 8; ++k) {
+        const Bytes h = header({4, false}, 24, 20), sprite = syntheticPicture(24, 20, 30 + k);
+        bank.insert(bank.end(), h.begin(), h.end());
+        pictures.push_back({bank.size(), 20});
+        bank.insert(bank.end(), sprite.begin(), sprite.end());
+    }
+    EXPECT_FALSE(repeatsAsRecords(std::as_bytes(std::span(bank)), pictures, 24));
+}
+
 }  // namespace
 }  // namespace pixvue::find
