@@ -1149,6 +1149,17 @@ double smallNumberShare(std::span<const std::uint16_t> raw) {
     return counted >= 16 ? static_cast<double>(small) / static_cast<double>(counted) : 0;
 }
 
+double meanDistance(std::span<const std::uint16_t> words, std::size_t lag, std::size_t from,
+                    std::size_t samples) {
+    const std::size_t count = words.size() - lag - from;
+    const std::size_t step = std::max<std::size_t>(1, count / samples);
+    double sum = 0;
+    std::size_t summed = 0;
+    for (std::size_t i = from; i + lag < words.size(); i += step, ++summed)
+        sum += colourDistance(words[i], words[i + lag]);
+    return sum / static_cast<double>(summed);
+}
+
 bool recordColumns(std::span<const std::uint16_t> raw, int width) {
     const auto w = static_cast<std::size_t>(std::max(1, width));
     const std::size_t rows = raw.size() / w;
@@ -1177,16 +1188,8 @@ bool recordColumns(std::span<const std::uint16_t> raw, int width) {
 bool rowsRepeatFurtherOn(std::span<const std::uint16_t> raw, int width) {
     const auto w = static_cast<std::size_t>(std::max(1, width));
     const std::size_t n = raw.size();
-    // Mean distance from each word to the word `rows` rows on, over up to 3000 pairs.
-    auto apart = [&](std::size_t rows) {
-        const std::size_t lag = rows * w, pairs = n - lag,
-                          step = std::max<std::size_t>(1, pairs / 3000);
-        double sum = 0;
-        std::size_t counted = 0;
-        for (std::size_t i = 0; i < pairs; i += step, ++counted)
-            sum += colourDistance(raw[i] & 0x7FFF, raw[i + lag] & 0x7FFF);
-        return sum / static_cast<double>(counted);
-    };
+    // Mean distance from each word to the word `rows` rows on, over some 3000 pairs.
+    auto apart = [&](std::size_t rows) { return meanDistance(raw, rows * w, 0, 3000); };
     std::vector<double> at{0};
     for (std::size_t k = 1; k * w <= static_cast<std::size_t>(kMaxSide) && 3 * k * w < 2 * n; ++k)
         at.push_back(apart(k));
@@ -1633,12 +1636,7 @@ Found wholeRows(std::span<const std::uint16_t> raw, int width) {
     if (w < 2 || n < 8 * w || n % w != 0) return found;
     // Every word of a small picture; of a large one, 32768 spread over it.
     auto meanAt = [&](std::size_t lag, std::size_t from) {
-        const std::size_t count = n - lag - from, step = std::max<std::size_t>(1, count >> 15);
-        double sum = 0;
-        std::size_t summed = 0;
-        for (std::size_t i = from; i + lag < n; i += step, ++summed)
-            sum += colourDistance(raw[i], raw[i + lag]);
-        return sum / static_cast<double>(summed);
+        return meanDistance(raw, lag, from, std::size_t{1} << 15);
     };
     const double vertical = meanAt(w, 0);
     const double beside = (meanAt(w - 1, 1) + meanAt(w + 1, 0)) / 2;

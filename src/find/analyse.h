@@ -49,6 +49,11 @@ double smallNumberShare(std::span<const std::uint16_t> raw);
 // sparse records, field under field, however well they repeat.
 bool sparseRecords(std::span<const std::uint16_t> raw);
 
+// The mean colour distance from word `from` on to the word `lag` further on, over about
+// `samples` of them spread evenly (all, where there are fewer). Needs from + lag < size.
+double meanDistance(std::span<const std::uint16_t> words, std::size_t lag, std::size_t from,
+                    std::size_t samples);
+
 // A table of records read a record a row: most of its words other than zero are small numbers
 // (no red: under 0x400), and three in ten or more, in columns of words other than zero in most
 // rows (fields), repeat the word below while differing from both beside it (each field holds

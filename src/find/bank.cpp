@@ -96,8 +96,11 @@ bool repeatsAsRecords(std::span<const std::byte> bytes, std::span<const BankPict
     };
     const std::size_t row = 2 * static_cast<std::size_t>(width);
     const double natural = std::max(alike(4), alike(row));
-    for (std::size_t lag = 6; lag <= 200 && 4 * lag <= n; lag += 2)
-        if (lag != row && alike(lag) >= 0.85 && alike(lag) >= natural + 0.15) return true;
+    for (std::size_t lag = 6; lag <= 200 && 4 * lag <= n; lag += 2) {
+        if (lag == row) continue;
+        const double share = alike(lag);
+        if (share >= 0.85 && share >= natural + 0.15) return true;
+    }
     return false;
 }
 
