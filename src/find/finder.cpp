@@ -1179,6 +1179,8 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
     return all;
 }
 
+bool wrapsClearly(const Source& source, const Candidate& c);
+
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
 // words that hold the other. Rows at a candidate's ends that hold such words, around the longest
 // run of rows without, are cut but the one nearest that run. Where such words then lie only in
@@ -1186,7 +1188,9 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
 // earlier if the words it then takes fit the row below as its first row does, or those it leaves
 // are all of the other value (else they are rows past its end); in both, as many rows between.
 // As tall as before where it moves, or a row shorter where the words it takes at its end do not
-// hold the picture's value.
+// hold the picture's value. It does not move where the words after the first row's last of the
+// other value fit the row below far worse than the next row does (filler still: the first row
+// goes), nor from a grid whose rows wrap plainly to where they would not (the last row goes).
 std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     std::vector<std::vector<std::byte>> buffers(static_cast<std::size_t>(threads));
@@ -1272,6 +1276,16 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
         };
         std::ptrdiff_t shift = 0;
         if (start > 0) {
+            // The words after the last of the other value may be filler still (a program's
+            // zeros and small numbers): unless they fit the row below as the next row fits its
+            // own, the whole first row goes and the grid stays.
+            const auto sw = static_cast<std::ptrdiff_t>(w);
+            if (rows > 4 &&
+                fit(static_cast<std::ptrdiff_t>(start), sw) > 1.5 * fit(sw, 2 * sw) + 1) {
+                c.address += 2 * w;
+                --c.height;
+                return;
+            }
             shift = static_cast<std::ptrdiff_t>(start);
         } else {
             // Rows a few words late, or rows past the picture's end: the words that would come
@@ -1289,6 +1303,18 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
                 (!clean && fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1))
                 return;
             shift = -back;
+        }
+        // A grid that wraps plainly where its rows end, far more than where the move would
+        // wrap them, is the picture's own: words of the other value a few words into its last
+        // row are filler after it (data after a run of pictures that hold the value too).
+        if (shift < 0 && wrapsClearly(source, c)) {
+            const auto column = seamColumns(source, c.address, c.width, c.height);
+            const auto sw = static_cast<std::ptrdiff_t>(w);
+            const auto moved = static_cast<std::size_t>(((sw - 1 + shift) % sw + sw) % sw);
+            if (column[w - 1] >= 3 * std::max(1.0, column[moved])) {
+                if (end / w >= 4) c.height = static_cast<int>(end / w);
+                return;
+            }
         }
         // The words then taken at either end hold the picture's value too; moved on, it
         // ends a row earlier where they do not (it cannot start before the first row's last

@@ -1234,6 +1234,44 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     }
 }
 
+// Where bit 15 changes a few words into the row beside a picture, that row is other data, not
+// the sign of rows a few words off: before a picture with it clear, a row like its first with
+// it set here and there, ending in small numbers; after one with it set (another such before
+// it), rows like its last, a few words short of a whole row, then text.
+TEST(Finder, BitFifteenAFewWordsIntoARowBesideAPictureKeepsItsGrid) {
+    for (const std::uint32_t seed : {2u, 3u, 4u, 5u}) {
+        const int width = 120 + static_cast<int>(seed) * 17, height = 80;
+        const Bytes picture = syntheticPicture(width, height, seed);
+        const int numbersFrom = width * (4 + static_cast<int>(seed) % 3) / 10;
+        std::mt19937 rng(seed);
+        Bytes row(picture.begin(), picture.begin() + 2 * width);
+        for (int k = 0; k < width; ++k) {
+            if (k < numbersFrom && k % 8 == 0) row[2 * k + 1] |= 0x80;
+            if (k >= numbersFrom) {
+                row[2 * k] = static_cast<std::uint8_t>(rng() % 2 ? 0 : rng() % 40);
+                row[2 * k + 1] = 0;
+            }
+        }
+        const auto before = static_cast<std::uint64_t>(3001 + 2 * width);
+        EXPECT_TRUE(foundAt(
+            find(concat({randomBytes(3001, seed), row, picture, randomBytes(3000, seed + 9)})),
+            before, width, height))
+            << "before " << width;
+    }
+    for (const std::uint32_t seed : {1u, 3u}) {
+        const int width = 120 + static_cast<int>(seed) * 17, height = 80;
+        const Bytes set = syntheticPicture(width, height, seed, Bit15::Set);
+        Bytes after;
+        for (int r = 0; r < 2; ++r) after.insert(after.end(), set.end() - 2 * width, set.end());
+        after.insert(after.end(), set.end() - 2 * width, set.end() - 30 - 10 * seed);
+        const Bytes file =
+            concat({randomBytes(3001, seed), syntheticPicture(64, 30, seed + 3, Bit15::Set), set,
+                    after, Bytes(3000, 0x20)});
+        EXPECT_TRUE(foundAt(find(file), 3001 + 2 * 64 * 30, width, height + 2))
+            << "after " << width;
+    }
+}
+
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
 TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     const Bytes file =
