@@ -1234,10 +1234,22 @@ TEST(Finder, WhatFollowsAPictureIsNotPartOfIt) {
     }
 }
 
+// A picture after another, then two rows and most of a third like its last row (a drawing's
+// flat ground running on), then text: its fitting rows end off its grid.
+Bytes rowsRunOnPastAPicture(int width, std::uint32_t seed, Bit15 bit15) {
+    const Bytes picture = syntheticPicture(width, 80, seed, bit15);
+    Bytes after;
+    for (int r = 0; r < 2; ++r) after.insert(after.end(), picture.end() - 2 * width, picture.end());
+    after.insert(after.end(), picture.end() - 2 * width,
+                 picture.end() - 30 - 10 * static_cast<int>(seed));
+    return concat({randomBytes(3001, seed), syntheticPicture(64, 30, seed + 3, bit15), picture,
+                   after, Bytes(3000, 0x20)});
+}
+
 // Where bit 15 changes a few words into the row beside a picture, that row is other data, not
 // the sign of rows a few words off: before a picture with it clear, a row like its first with
 // it set here and there, ending in small numbers; after one with it set (another such before
-// it), rows like its last, a few words short of a whole row, then text.
+// it), rows run on like its last.
 TEST(Finder, BitFifteenAFewWordsIntoARowBesideAPictureKeepsItsGrid) {
     for (const std::uint32_t seed : {2u, 3u, 4u, 5u}) {
         const int width = 120 + static_cast<int>(seed) * 17, height = 80;
@@ -1259,15 +1271,9 @@ TEST(Finder, BitFifteenAFewWordsIntoARowBesideAPictureKeepsItsGrid) {
             << "before " << width;
     }
     for (const std::uint32_t seed : {1u, 3u}) {
-        const int width = 120 + static_cast<int>(seed) * 17, height = 80;
-        const Bytes set = syntheticPicture(width, height, seed, Bit15::Set);
-        Bytes after;
-        for (int r = 0; r < 2; ++r) after.insert(after.end(), set.end() - 2 * width, set.end());
-        after.insert(after.end(), set.end() - 2 * width, set.end() - 30 - 10 * seed);
-        const Bytes file =
-            concat({randomBytes(3001, seed), syntheticPicture(64, 30, seed + 3, Bit15::Set), set,
-                    after, Bytes(3000, 0x20)});
-        EXPECT_TRUE(foundAt(find(file), 3001 + 2 * 64 * 30, width, height + 2))
+        const int width = 120 + static_cast<int>(seed) * 17;
+        EXPECT_TRUE(foundAt(find(rowsRunOnPastAPicture(width, seed, Bit15::Set)),
+                            3001 + 2 * 64 * 30, width, 82))
             << "after " << width;
     }
 }
