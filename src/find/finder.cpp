@@ -1106,8 +1106,11 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 // one value, each bounded by other data, starts where the first run starts and ends where the
 // last one ends. Where a candidate's first and last words lie in such runs of 8 words or more,
 // and those runs' outer ends lie within a row of its ends and a whole number of rows apart,
-// they are its ends. Where instead one or two whole rows of one value lie just outside it,
-// bounded by other data, they are its rows (a border's line, unlike the rows it meets).
+// they are its ends. Where only one end's word lies in such a run (the other end lies in the
+// picture after or before it), and moved to that run's outer end, less than a row, the other
+// end meets the outer end of a run too, so it moves. Where instead one or two whole rows of
+// one value lie just outside it, bounded by other data, they are its rows (a border's line,
+// unlike the rows it meets).
 std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     constexpr std::uint64_t kBorderRows = 2;
@@ -1127,11 +1130,30 @@ std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candida
         const std::size_t first = reach, last = w - 1;  // in `head` and `tail`
         const auto [a, headRun] = runAround(head, first);
         const auto [tailRun, b] = runAround(tail, last);
+        // Whether a run of 8 words or more, bounded by other data, ends with word k of `v`
+        // (starts with it).
+        auto endsRun = [](std::span<const std::uint16_t> v, std::size_t k) {
+            const auto [from, to] = runAround(v, k);
+            return to == k + 1 && to < v.size() && to - from >= 8;
+        };
+        auto startsRun = [](std::span<const std::uint16_t> v, std::size_t k) {
+            const auto [from, to] = runAround(v, k);
+            return from == k && from > 0 && to - from >= 8;
+        };
         std::uint64_t start = c.address, end = endOf(c);
         if (a > 0 && b < tail.size() && headRun - a >= 8 && b - tailRun >= 8 &&
             (first - a + b - last - 1) % w == 0) {
             start -= 2 * (first - a);
             end += 2 * (b - last - 1);
+        } else if (const std::size_t early = first - a; a > 0 && headRun - a >= 8 && early > 0 &&
+                                                        early < w && endsRun(tail, last - early)) {
+            start -= 2 * early;
+            end -= 2 * early;
+        } else if (const std::size_t late = b - last - 1; b < tail.size() && b - tailRun >= 8 &&
+                                                          late > 0 && late < w &&
+                                                          startsRun(head, first + late)) {
+            start += 2 * late;
+            end += 2 * late;
         } else {
             // Whole rows of one value just before the first word, and just after the last.
             const auto [ra, rb] = runAround(head, first - 1);
