@@ -487,13 +487,19 @@ struct Segment {
     double repeat;  // distance to the word below over that to the next word
 };
 
+// Where a picture's rows wrap, as found by seamShift.
+struct Seam {
+    std::ptrdiff_t shift = 0;
+    bool onRows = false;  // the wrap stands out on most rows, not only summed over them
+};
+
 // Where rows really start, seen from the picture's left and right edges: the distance from a
 // row's last word to the next row's first is larger than between neighbours within a row.
-// Returns how many words the rows start after `first` (negative: before), 0 when the edges
-// show nothing clear.
-std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t first,
-                         std::size_t w, std::size_t rows) {
-    if (w < 4 || rows < 3) return 0;
+// Gives how many words the rows start after `first` (negative: before), 0 when the edges
+// show nothing clear or confirm `first`.
+Seam seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t first, std::size_t w,
+               std::size_t rows) {
+    if (w < 4 || rows < 3) return {};
     // A column counts for a row where the step to the next word is well above that row's
     // typical step: the wrap from a row's end to the next row's start does so on nearly every
     // row, an edge within the picture only on the rows of its object.
@@ -517,7 +523,7 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
         }
         ++used;
     }
-    if (used < 2) return 0;
+    if (used < 2) return {};
     // The column that stands out most, and by how much over the next.
     auto strongest = [w](const std::vector<int>& v) {
         std::size_t top = 0;
@@ -529,14 +535,15 @@ std::ptrdiff_t seamShift(const Channels& c, std::size_t lo, std::size_t hi, std:
         return std::pair{top, second};
     };
     auto [seam, second] = strongest(votes);
-    if (votes[seam] * 10 < used * 4 || votes[seam] * 2 < second * 3) {
+    const bool onRows = votes[seam] * 10 >= used * 4 && votes[seam] * 2 >= second * 3;
+    if (!onRows) {
         // Or, in a picture with many edges, where the steps summed over the rows stand out.
         std::tie(seam, second) = strongest(column);
-        if (column[seam] * 2 < second * 3) return 0;
+        if (column[seam] * 2 < second * 3) return {};
     }
     auto shift = static_cast<std::ptrdiff_t>((seam + 1) % w);
     if (shift > static_cast<std::ptrdiff_t>(w / 2)) shift -= static_cast<std::ptrdiff_t>(w);
-    return shift;
+    return {shift, onRows};
 }
 
 // The scores of segmentsAt, reused from call to call: a stretch is searched window by window.
@@ -857,8 +864,8 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
             std::lround(static_cast<double>(e - s) / static_cast<double>(w) + 1));
         // A word of filler may happen to match the word a row below it; where the edges of
         // the picture show its row grid, that grid decides.
-        const std::ptrdiff_t shift =
-            seamShift(c, lo, hi, lo + static_cast<std::size_t>(s), w, count);
+        const Seam seam = seamShift(c, lo, hi, lo + static_cast<std::size_t>(s), w, count);
+        const std::ptrdiff_t shift = seam.shift;
         if (shift != 0 &&
             std::abs(shift) <= std::max<std::ptrdiff_t>(2, static_cast<std::ptrdiff_t>(w / 2)) &&
             s + shift >= 0) {
@@ -903,11 +910,11 @@ std::vector<Segment> segmentsAt(const Channels& c, std::size_t lo, std::size_t h
                 }
             }
         }
-        if (shift == 0 && count >= 3) {
-            // Where no seam shows (a smooth photograph's edges alike), the rows lie where their
-            // ends are sharpest: words of the first and last rows fit the rows beside them
-            // while the row before the first and the row after the last do not. One word's
-            // score alone may tip the start a word off either way.
+        if (shift == 0 && !seam.onRows && count >= 3) {
+            // Where no seam shows on most rows (a smooth photograph's edges alike), the rows lie
+            // where their ends are sharpest: words of the first and last rows fit the rows
+            // beside them while the row before the first and the row after the last do not. One
+            // word's score alone may tip the start a word off either way.
             auto misfitsIn = [&](std::ptrdiff_t a, std::ptrdiff_t b) {
                 a = std::clamp<std::ptrdiff_t>(a, 0, N);
                 b = std::clamp<std::ptrdiff_t>(b, 0, N);

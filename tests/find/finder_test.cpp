@@ -1246,6 +1246,17 @@ Bytes rowsRunOnPastAPicture(int width, std::uint32_t seed, Bit15 bit15) {
                    after, Bytes(3000, 0x20)});
 }
 
+// Where rows run on past a picture's last, the seam where its rows wrap, on most rows, keeps
+// its grid: the sharpest ends do not move it.
+TEST(Finder, RowsRunningOnPastAPictureKeepTheGridItsSeamShows) {
+    for (const std::uint32_t seed : {2u, 4u, 5u}) {
+        const int width = 120 + static_cast<int>(seed) * 17;
+        EXPECT_TRUE(foundAt(find(rowsRunOnPastAPicture(width, seed, Bit15::Clear)),
+                            3001 + 2 * 64 * 30, width, 82))
+            << width;
+    }
+}
+
 // Where bit 15 changes a few words into the row beside a picture, that row is other data, not
 // the sign of rows a few words off: before a picture with it clear, a row like its first with
 // it set here and there, ending in small numbers; after one with it set (another such before
