@@ -1201,7 +1201,18 @@ std::vector<Candidate> dropFillerRows(const Source& source, std::vector<Candidat
     return all;
 }
 
-bool wrapsClearly(const Source& source, const Candidate& c);
+// Whether rows wrap plainly where they end, from the steps summed by column (seamColumns):
+// the last column steps three times as much as the typical one and twice as much as any other.
+bool wrapsClearly(std::span<const double> column) {
+    const std::size_t w = column.size();
+    if (w < 4) return false;
+    std::vector<double> sorted(column.begin(), column.end() - 2);
+    std::nth_element(sorted.begin(), sorted.end() - 1, sorted.end());
+    const double second = sorted.back();
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
+                     sorted.end());
+    return column[w - 1] >= 3 * std::max(1.0, sorted[w / 2]) && column[w - 1] >= 2 * second;
+}
 
 // A picture whose words all hold one value in bit 15 (clear, as most are, or set) lies between
 // words that hold the other. Rows at a candidate's ends that hold such words, around the longest
@@ -1325,15 +1336,13 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
                 (!clean && fit(-back, 0) > 1.5 * fit(0, static_cast<std::ptrdiff_t>(w)) + 1))
                 return;
             shift = -back;
-        }
-        // A grid that wraps plainly where its rows end, far more than where the move would
-        // wrap them, is the picture's own: words of the other value a few words into its last
-        // row are filler after it (data after a run of pictures that hold the value too).
-        if (shift < 0 && wrapsClearly(source, c)) {
+            // A grid that wraps plainly where its rows end, far more than where the move would
+            // wrap them, is the picture's own: words of the other value a few words into its
+            // last row are filler after it (data after a run of pictures that hold it too).
             const auto column = seamColumns(source, c.address, c.width, c.height);
             const auto sw = static_cast<std::ptrdiff_t>(w);
             const auto moved = static_cast<std::size_t>(((sw - 1 + shift) % sw + sw) % sw);
-            if (column[w - 1] >= 3 * std::max(1.0, column[moved])) {
+            if (wrapsClearly(column) && column[w - 1] >= 3 * std::max(1.0, column[moved])) {
                 if (end / w >= 4) c.height = static_cast<int>(end / w);
                 return;
             }
@@ -1355,18 +1364,9 @@ std::vector<Candidate> keepToOneTopBit(const Source& source, std::vector<Candida
     return all;
 }
 
-// Whether a candidate's rows wrap plainly where they end: its last column steps three times
-// as much as the typical one and twice as much as any other.
+// Whether a candidate's rows wrap plainly where they end (as above).
 bool wrapsClearly(const Source& source, const Candidate& c) {
-    const auto w = static_cast<std::size_t>(c.width);
-    const std::vector<double> column = seamColumns(source, c.address, c.width, c.height);
-    if (column.size() < 4) return false;
-    std::vector<double> sorted(column.begin(), column.end() - 2);
-    std::nth_element(sorted.begin(), sorted.end() - 1, sorted.end());
-    const double second = sorted.back();
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(w / 2),
-                     sorted.end());
-    return column[w - 1] >= 3 * std::max(1.0, sorted[w / 2]) && column[w - 1] >= 2 * second;
+    return wrapsClearly(seamColumns(source, c.address, c.width, c.height));
 }
 
 // A picture whose bit 15 is at random, beside data whose bit 15 holds one value for a while
