@@ -158,6 +158,13 @@ std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
     return words;
 }
 
+// The words of `count` from byte `at`, with bit 15; empty where the file ends before.
+std::vector<std::uint16_t> wordsAt(const Source& source, std::uint64_t at, std::uint64_t count) {
+    std::vector<std::byte> bytes(static_cast<std::size_t>(2 * count));
+    return source.readAt(at, bytes) == bytes.size() ? wordsFrom(bytes)
+                                                    : std::vector<std::uint16_t>{};
+}
+
 // Up to `count` words of the file from byte `at`, bit 15 dropped: fewer where the file ends.
 std::vector<std::uint16_t> coloursAt(const Source& source, std::uint64_t at, std::size_t count) {
     std::vector<std::byte> bytes(2 * count);
@@ -1537,6 +1544,101 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
     return all;
 }
 
+// Rough data (compressed, random, text, code) that ends just where a candidate's grid puts a
+// row, or starts there, a few rows from its ends: the rows between are the picture's own that
+// fitted too loosely, or were too flat, to be followed (a sky of a few colours, a shadow
+// fading out, a white margin). Rough data ends anywhere, on a given row's boundary once in
+// `width` times; the rows between must step along hardly more roughly than the candidate's
+// own, hold no run of one value two rows long (filler's, or a margin's: no sign of which), and
+// keep bit 15 as its rows do where they keep it one value. The passes after this one frame the
+// candidate again, so rows of another picture of its width are still cut off.
+std::vector<Candidate> reachRoughEdges(const Source& source, std::vector<Candidate> all,
+                                       int threads) {
+    constexpr std::size_t kWindow = 64;  // steps, nine in ten of them rough: rough data
+    constexpr std::size_t kEdge = 8;     // steps at the picture's side of the boundary
+    constexpr int kOwnRows = 8;          // the candidate's rows the rows between are held to
+    std::vector<std::uint64_t> starts, ends;
+    for (const Candidate& c : all) starts.push_back(c.address), ends.push_back(endOf(c));
+    // Words far from the next, as nearly all are in rough data, in [from, to) of `v`.
+    auto rough = [](std::span<const std::uint16_t> v, std::size_t from, std::size_t to) {
+        std::size_t n = 0;
+        for (std::size_t k = from; k < to; ++k)
+            n += colourDistance(v[k] & 0x7FFF, v[k + 1] & 0x7FFF) > kCloseDistance;
+        return n;
+    };
+    // Bit 15 of the words [from, to) of `v`: 0 all clear, 1 all set, 2 both.
+    auto topBit = [](std::span<const std::uint16_t> v, std::size_t from, std::size_t to) {
+        std::size_t set = 0;
+        for (std::size_t k = from; k < to; ++k) set += v[k] >> 15;
+        return set == 0 ? 0 : set == to - from ? 1 : 2;
+    };
+    // Whether the words [from, to) of `v`, between rough data and the candidate's rows
+    // [own, own + ownWords), are the candidate's; at most one step of the eight from `edge`,
+    // next to the boundary, is rough.
+    auto between = [&](std::span<const std::uint16_t> v, std::size_t from, std::size_t to,
+                       std::size_t own, std::size_t ownWords, std::size_t edge, std::size_t w) {
+        const double share = static_cast<double>(rough(v, own, own + ownWords - 1)) /
+                             static_cast<double>(ownWords - 1);
+        std::size_t run = 1;
+        for (std::size_t k = from + 1; k < to && run < 2 * w; ++k)
+            run = ((v[k] ^ v[k - 1]) & 0x7FFF) == 0 ? run + 1 : 1;
+        const int bit = topBit(v, own, own + ownWords);
+        return run < 2 * w && (bit == 2 || topBit(v, from, to) == bit) &&
+               rough(v, edge, edge + kEdge) <= 1 &&
+               static_cast<double>(rough(v, from, to - 1)) <=
+                   (std::max(share, 0.05) + 0.1) * static_cast<double>(to - 1 - from);
+    };
+    auto rowsAllowed = [](const Candidate& c) {
+        return static_cast<std::size_t>(
+            std::min(std::clamp(c.height / 2, 8, 64), kMaxSide - c.height));
+    };
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
+        Candidate& c = all[i];
+        const auto w = static_cast<std::size_t>(c.width);
+        if (w < 8 || c.height < kOwnRows || c.reason == kAfterHeader) return;
+        const std::size_t ownWords = w * kOwnRows;
+        // Above: rough words up to the boundary, then the rows to the candidate's first word.
+        const std::uint64_t floor = i > 0 ? std::min(ends[i - 1], c.address) : 0;
+        if (const std::size_t most = rowsAllowed(c);
+            most > 0 && c.address >= floor + 2 * (w + kWindow + 1)) {
+            const auto back = static_cast<std::size_t>(
+                std::min<std::uint64_t>((c.address - floor) / 2, w * most + kWindow + 1));
+            const auto v = wordsAt(source, c.address - 2 * back, back + ownWords);
+            for (std::size_t r = 1;
+                 v.size() == back + ownWords && r <= most && r * w + kWindow + 1 <= back; ++r) {
+                const std::size_t b = back - r * w;
+                if (10 * rough(v, b - kWindow - 1, b - 1) < 9 * kWindow) continue;
+                if (between(v, b, back, back, ownWords, b, w)) {
+                    c.address -= 2 * w * r;
+                    c.height += static_cast<int>(r);
+                }
+                break;
+            }
+        }
+        // Below: the rows from the candidate's last word, then rough words from the boundary.
+        const std::uint64_t end = endOf(c);
+        const std::uint64_t limit =
+            i + 1 < all.size() ? std::max(starts[i + 1], end) : source.size();
+        if (const std::size_t most = rowsAllowed(c);
+            most > 0 && limit >= end + 2 * (w + kWindow + 1)) {
+            const auto ahead = static_cast<std::size_t>(
+                std::min<std::uint64_t>((limit - end) / 2, w * most + kWindow + 1));
+            const auto v = wordsAt(source, end - 2 * ownWords, ownWords + ahead);
+            for (std::size_t r = 1; v.size() == ownWords + ahead && r <= most &&
+                                    ownWords + r * w + kWindow + 1 <= v.size();
+                 ++r) {
+                const std::size_t e = ownWords + r * w;
+                if (10 * rough(v, e, e + kWindow) < 9 * kWindow) continue;
+                if (between(v, ownWords, e, 0, ownWords, e - 1 - kEdge, w))
+                    c.height += static_cast<int>(r);
+                break;
+            }
+        }
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
 // A candidate a word or two off its picture's grid holds, at one end, words that fit the row
 // next to them far worse than the words it leaves out at the other: it moves by those words,
 // unless its rows plainly wrap where they are (a sprite's last pixel may differ from the one
@@ -1822,13 +1924,6 @@ std::vector<Candidate> frameByMargins(const Source& source, std::vector<Candidat
     });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;
-}
-
-// The words of `count` from byte `at`, with bit 15; empty where the file ends before.
-std::vector<std::uint16_t> wordsAt(const Source& source, std::uint64_t at, std::uint64_t count) {
-    std::vector<std::byte> bytes(static_cast<std::size_t>(2 * count));
-    return source.readAt(at, bytes) == bytes.size() ? wordsFrom(bytes)
-                                                    : std::vector<std::uint16_t>{};
 }
 
 // For each of `rows` rows of `width` words, the mean step to the row above or below, whichever
@@ -2449,6 +2544,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o), o));
+    result.candidates = reachRoughEdges(source, std::move(result.candidates), threads);
     result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);

@@ -1286,6 +1286,29 @@ TEST(Finder, BitFifteenAFewWordsIntoTheRowBeforeAPictureKeepsItsGrid) {
     }
 }
 
+// A screenshot's white margin with a grey strip down its right, under a line, at the bottom
+// or (mirrored) the top of a picture between rough data: rows of nearly one value fit any
+// width, but rough data meets them just where a row of the picture's grid begins or ends.
+TEST(Finder, AMarginBetweenAPictureAndRoughDataIsItsOwn) {
+    for (const bool atTop : {false, true})
+        for (const std::uint32_t seed : {1u, 2u, 3u}) {
+            const int width = 40 + 26 * static_cast<int>(seed), body = 33, margin = 6;
+            Bytes rows;
+            for (int r = 0; r < margin; ++r)
+                for (int k = 0; k < width; ++k) {
+                    const unsigned word = k + 4 >= width                  ? 0x77BDu
+                                          : r == (atTop ? margin - 1 : 0) ? 0x40C6u
+                                                                          : 0x7FFFu;
+                    rows.push_back(static_cast<std::uint8_t>(word));
+                    rows.push_back(static_cast<std::uint8_t>(word >> 8));
+                }
+            const Bytes picture = syntheticPicture(width, body, seed);
+            const Bytes file = concat({randomBytes(3001, seed), atTop ? rows : picture,
+                                       atTop ? picture : rows, randomBytes(3000, seed + 1)});
+            EXPECT_TRUE(foundAt(find(file), 3001, width, body + margin)) << width << " " << atTop;
+        }
+}
+
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
 TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     const Bytes file =
