@@ -1,6 +1,7 @@
 #include "finder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -1048,6 +1049,73 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
         if (moved < 0 || static_cast<std::uint64_t>(moved) + (endOf(c) - c.address) > source.size())
             return;
         c.address = static_cast<std::uint64_t>(moved);
+    });
+    std::sort(all.begin(), all.end(), inFileOrder);
+    return all;
+}
+
+// The column where a candidate's words, read in rows `width` long, step most sharply from one
+// word to the next, and how far that step stands out against the typical column's.
+std::pair<std::size_t, double> sharpestColumn(const Source& source, const Candidate& c, int width) {
+    const std::uint64_t words =
+        static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
+    const auto height = static_cast<int>(words / static_cast<std::uint64_t>(width)) - 1;
+    if (height < 4) return {0, 0};
+    std::vector<double> column = seamColumns(source, c.address, width, height);
+    if (column.empty()) return {0, 0};
+    const auto top = std::max_element(column.begin(), column.end());
+    const auto at = static_cast<std::size_t>(top - column.begin());
+    const double step = *top;
+    const auto middle = static_cast<std::ptrdiff_t>(column.size() / 2);
+    std::nth_element(column.begin(), column.begin() + middle, column.end());
+    return {at, step / std::max(1.0, column[static_cast<std::size_t>(middle)])};
+}
+
+// A smooth picture fits its diagonal neighbour about as well as the word below, and the
+// window its width was searched in may have held other data that blurred the seam. Over the
+// candidate's own words, a width a word or two off whose seam stands out clearly (two and a
+// half times the typical step, half as much again as at any width beside), within a few words
+// of where its rows would wrap (an edge on the slant, read a word off, stands out too, but
+// anywhere along the row), and whose rows fit not much worse, is its own.
+std::vector<Candidate> settleWidthsBySeam(const Source& source, std::vector<Candidate> all,
+                                          int threads) {
+    parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
+        Candidate& c = all[i];
+        if (c.width < 16 || c.height < 8 || c.reason == kAfterHeader) return;
+        const double own = sharpestColumn(source, c, c.width).second;
+        int best = 0;
+        double sharpest = 0, next = own;
+        std::array<double, 5> peaks{};
+        for (const int d : {-2, -1, 1, 2}) {
+            if (c.width + d > kMaxSide) continue;
+            const auto [at, peak] = sharpestColumn(source, c, c.width + d);
+            peaks[static_cast<std::size_t>(d + 2)] = peak;
+            const auto w = static_cast<std::size_t>(c.width + d);
+            const bool wraps = at + 4 >= w || at <= 2;
+            if (peak > sharpest && wraps) {
+                next = std::max(next, sharpest);
+                best = d, sharpest = peak;
+            } else {
+                next = std::max(next, peak);
+            }
+        }
+        if (best == 0 || sharpest < 2.5 || sharpest < 1.5 * next) return;
+        // Two words off, the seam stands out at that width alone: a texture on the slant
+        // sharpens step by step towards its own.
+        if ((best == 2 || best == -2) && peaks[static_cast<std::size_t>(best / 2 + 2)] >= 2.5)
+            return;
+        const auto w = static_cast<std::size_t>(c.width);
+        const std::size_t count =
+            std::min<std::size_t>(w * static_cast<std::size_t>(c.height), std::size_t{1} << 16);
+        const auto colours = coloursAt(source, c.address, count + w + 2);
+        if (colours.size() < count + w + 2) return;
+        auto fit = [&](std::size_t lag) {
+            return meanDistance(std::span(colours).first(count + lag), lag, 0, 1 << 14);
+        };
+        if (fit(static_cast<std::size_t>(c.width + best)) > 2 * fit(w) + 0.5) return;
+        c.height = static_cast<int>(w * static_cast<std::size_t>(c.height) /
+                                    static_cast<std::size_t>(c.width + best));
+        c.width += best;
     });
     std::sort(all.begin(), all.end(), inFileOrder);
     return all;
@@ -2547,6 +2615,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = reachRoughEdges(source, std::move(result.candidates), threads);
     result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
+    result.candidates = settleWidthsBySeam(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);

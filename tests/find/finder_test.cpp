@@ -1309,6 +1309,27 @@ TEST(Finder, AMarginBetweenAPictureAndRoughDataIsItsOwn) {
         }
 }
 
+// A smooth picture on the slant (a soft gradient across it) fits the diagonal neighbour as
+// well as the word below, or better, so the width search lands a word narrower; the seam where
+// its rows wrap, in the last column of the true width alone, sets the width.
+TEST(Finder, ASoftGradientOnTheSlantTakesTheWidthOfItsSeam) {
+    const struct { int width, period; } cases[] = {{61, 70}, {75, 53}, {90, 70}, {116, 120}};
+    for (const auto& c : cases) {
+        auto level = [&](int t) {
+            return static_cast<unsigned>(16 + 12 * std::sin(6.2832 * t / c.period));
+        };
+        Bytes picture;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const unsigned v = level(x + y) | level(x + y + 7) << 5 | 10u << 10;
+                picture.push_back(static_cast<std::uint8_t>(v));
+                picture.push_back(static_cast<std::uint8_t>(v >> 8));
+            }
+        const Bytes file = concat({randomBytes(3001, 47), picture, randomBytes(3000, 48)});
+        EXPECT_TRUE(foundAt(find(file), 3001, c.width, 60)) << c.width;
+    }
+}
+
 // Asked for pictures of any size, the finder still finds the ordinary ones, in bounded time.
 TEST(Finder, SmallestSizesAskedForStillFindWiderPictures) {
     const Bytes file =
