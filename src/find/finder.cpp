@@ -2634,10 +2634,30 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     result.candidates = narrowestWholeRows(source, std::move(result.candidates), o, threads);
     result.candidates = fillBetweenNeighbours(source, std::move(result.candidates), o);
     result.candidates = splitSharedMargins(source, std::move(result.candidates));
+    result.candidates = dropContainedParts(std::move(result.candidates));
     return result;
 }
 
 }  // namespace
+
+std::vector<Candidate> dropContainedParts(std::vector<Candidate> all) {
+    std::vector<bool> drop(all.size(), false);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (std::size_t j = i + 1; j < all.size() && all[j].address < endOf(all[i]); ++j) {
+            const Candidate &a = all[i], &b = all[j];
+            const std::uint64_t row = 2ull * static_cast<std::uint64_t>(a.width);
+            if (a.width != b.width || (b.address - a.address) % row != 0) continue;
+            const std::uint64_t shared = std::min(endOf(a), endOf(b)) - b.address;
+            const bool aSmaller = endOf(a) - a.address < endOf(b) - b.address;
+            const Candidate& smaller = aSmaller ? a : b;
+            if (10 * shared >= 9 * (endOf(smaller) - smaller.address))
+                drop[aSmaller ? i : j] = true;
+        }
+    std::vector<Candidate> kept;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (!drop[i]) kept.push_back(std::move(all[i]));
+    return kept;
+}
 
 FindResult findPictures(const std::string& path, const FindOptions& options,
                         const ProgressFn& progress) {

@@ -62,6 +62,11 @@ FindResult findPictures(const std::string& path, const FindOptions& options,
 std::vector<Candidate> findInBytes(std::span<const std::byte> bytes, const FindOptions& options,
                                    std::uint64_t base = 0);
 
+// Drops a candidate whose rows lie on another's grid, of its width, nine in ten of them inside
+// it: rows of one picture listed twice (the passes after parts are joined may leave one, or a
+// header read by chance inside a picture). `candidates` in address order.
+std::vector<Candidate> dropContainedParts(std::vector<Candidate> candidates);
+
 // The bookmark name of the `number`-th picture (from 1): what was found, with no comma,
 // for example "Picture 3 265 x 166 (0.93)".
 std::string bookmarkName(std::size_t number, const Candidate& candidate);

@@ -1529,6 +1529,32 @@ TEST(Finder, CancelStopsTheSearch) {
     EXPECT_EQ(calls, 1);
 }
 
+// A part lying on a picture's grid, nine in ten of its rows inside it, is the picture's; a
+// part off its grid, of another width, or reaching further out, is a candidate of its own.
+TEST(Listing, PartsListedTwiceAreDropped) {
+    const Candidate picture{1001, 50, 100, 1.0, ""};
+    const struct {
+        Candidate other;
+        bool kept;
+    } cases[] = {{{1001, 50, 30, 0.9, ""}, false},
+                 {{1001 + 100 * 40, 50, 60, 0.9, ""}, false},
+                 {{1001 + 100 * 60, 50, 42, 0.9, ""}, false},
+                 {{1001 + 100 * 95, 50, 60, 0.9, ""}, true},
+                 {{1001 + 100 * 40 + 2, 50, 30, 0.9, ""}, true},
+                 {{1001 + 100 * 40, 49, 30, 0.9, ""}, true}};
+    for (const auto& c : cases) {
+        std::vector<Candidate> all{picture, c.other};
+        std::sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+            return a.address < b.address || (a.address == b.address && a.height > b.height);
+        });
+        const auto kept = dropContainedParts(all);
+        EXPECT_EQ(kept.size(), c.kept ? 2u : 1u) << c.other.address << " " << c.other.width;
+        EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [&](const Candidate& k) {
+            return k.address == picture.address && k.height == picture.height;
+        }));
+    }
+}
+
 TEST(Listing, MostConfidentWithinTheAddressLimitInFileOrder) {
     std::vector<Candidate> all;
     for (int i = 0; i < 200; ++i)
