@@ -2612,11 +2612,11 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o), o));
+    result.candidates = reachRoughEdges(source, std::move(result.candidates), threads);
     result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleWidthsBySeam(source, std::move(result.candidates), threads);
     result.candidates = settleSeams(source, std::move(result.candidates), threads);
-    result.candidates = reachRoughEdges(source, std::move(result.candidates), threads);
     result.candidates = extendFlatTops(source, std::move(result.candidates));
     result.candidates = frameByMargins(source, std::move(result.candidates), threads);
     result.candidates = frameByFlatEnds(source, std::move(result.candidates), threads);
