@@ -1054,21 +1054,26 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
     return all;
 }
 
-// The column where a candidate's words, read in rows `width` long, step most sharply from one
-// word to the next, and how far that step stands out against the typical column's.
-std::pair<std::size_t, double> sharpestColumn(const Source& source, const Candidate& c, int width) {
-    const std::uint64_t words =
-        static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
-    const auto height = static_cast<int>(words / static_cast<std::uint64_t>(width)) - 1;
-    if (height < 4) return {0, 0};
-    std::vector<double> column = seamColumns(source, c.address, width, height);
-    if (column.empty()) return {0, 0};
+// The column where `words`, read in rows `width` long, step most sharply from one word to the
+// next (over up to 128 rows spread over them, as seamColumns reads), and how far that step
+// stands out against the typical column's.
+std::pair<std::size_t, double> sharpestColumn(std::span<const std::uint16_t> words,
+                                              std::size_t width) {
+    if (words.size() < 5 * width) return {0, 0};
+    const std::size_t height = words.size() / width - 1;
+    std::vector<double> column(width, 0);
+    const std::size_t rows = std::min<std::size_t>(height, 128);
+    for (std::size_t k = 0; k < rows; ++k) {
+        const std::size_t from = k * height / rows * width;
+        for (std::size_t i = 0; i < width; ++i)
+            column[i] += colourDistance(words[from + i], words[from + i + 1]);
+    }
     const auto top = std::max_element(column.begin(), column.end());
     const auto at = static_cast<std::size_t>(top - column.begin());
     const double step = *top;
-    const auto middle = static_cast<std::ptrdiff_t>(column.size() / 2);
+    const auto middle = static_cast<std::ptrdiff_t>(width / 2);
     std::nth_element(column.begin(), column.begin() + middle, column.end());
-    return {at, step / std::max(1.0, column[static_cast<std::size_t>(middle)])};
+    return {at, step / std::max(1.0, column[width / 2])};
 }
 
 // A smooth picture fits its diagonal neighbour about as well as the word below, and the
@@ -1082,39 +1087,46 @@ std::vector<Candidate> settleWidthsBySeam(const Source& source, std::vector<Cand
     parallelFor(all.size(), threads, [&](std::size_t i, std::size_t) {
         Candidate& c = all[i];
         if (c.width < 16 || c.height < 8 || c.reason == kAfterHeader) return;
-        const double own = sharpestColumn(source, c, c.width).second;
+        const auto w = static_cast<std::size_t>(c.width);
+        const std::size_t count = w * static_cast<std::size_t>(c.height);
+        // Read once (a picture that large shows its seam to the search plainly).
+        if (count > std::size_t{1} << 18) return;
+        const auto words = wordsAt(source, c.address, count);
+        if (words.empty()) return;
+        // As many whole rows of a width as its words make, less one, and a word more.
+        auto sharpest = [&](std::size_t width) {
+            return sharpestColumn(std::span(words).first(count / width * width), width);
+        };
+        const double ownPeak = sharpest(w).second;
         int best = 0;
-        double sharpest = 0, next = own;
+        double sharpestPeak = 0, next = ownPeak;
         std::array<double, 5> peaks{};
         for (const int d : {-2, -1, 1, 2}) {
             if (c.width + d > kMaxSide) continue;
-            const auto [at, peak] = sharpestColumn(source, c, c.width + d);
+            const auto wd = static_cast<std::size_t>(c.width + d);
+            const auto [at, peak] = sharpest(wd);
             peaks[static_cast<std::size_t>(d + 2)] = peak;
-            const auto w = static_cast<std::size_t>(c.width + d);
-            const bool wraps = at + 4 >= w || at <= 2;
-            if (peak > sharpest && wraps) {
-                next = std::max(next, sharpest);
-                best = d, sharpest = peak;
+            const bool wraps = at + 4 >= wd || at <= 2;
+            if (peak > sharpestPeak && wraps) {
+                next = std::max(next, sharpestPeak);
+                best = d, sharpestPeak = peak;
             } else {
                 next = std::max(next, peak);
             }
         }
-        if (best == 0 || sharpest < 2.5 || sharpest < 1.5 * next) return;
+        if (best == 0 || sharpestPeak < 2.5 || sharpestPeak < 1.5 * next) return;
         // Two words off, the seam stands out at that width alone: a texture on the slant
         // sharpens step by step towards its own.
         if ((best == 2 || best == -2) && peaks[static_cast<std::size_t>(best / 2 + 2)] >= 2.5)
             return;
-        const auto w = static_cast<std::size_t>(c.width);
-        const std::size_t count =
-            std::min<std::size_t>(w * static_cast<std::size_t>(c.height), std::size_t{1} << 16);
-        const auto colours = coloursAt(source, c.address, count + w + 2);
-        if (colours.size() < count + w + 2) return;
+        const std::size_t sampled = std::min<std::size_t>(count, std::size_t{1} << 16);
+        const auto colours = coloursAt(source, c.address, sampled + w + 2);
+        if (colours.size() < sampled + w + 2) return;
         auto fit = [&](std::size_t lag) {
-            return meanDistance(std::span(colours).first(count + lag), lag, 0, 1 << 14);
+            return meanDistance(std::span(colours).first(sampled + lag), lag, 0, 1 << 14);
         };
         if (fit(static_cast<std::size_t>(c.width + best)) > 2 * fit(w) + 0.5) return;
-        c.height = static_cast<int>(w * static_cast<std::size_t>(c.height) /
-                                    static_cast<std::size_t>(c.width + best));
+        c.height = static_cast<int>(count / static_cast<std::size_t>(c.width + best));
         c.width += best;
     });
     std::sort(all.begin(), all.end(), inFileOrder);
