@@ -212,9 +212,24 @@ std::uint64_t endOf(const Candidate& c) {
 template <class Row>
 bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int height, Row row) {
     const auto w = static_cast<std::size_t>(width);
-    std::vector<std::byte> bytes(2 * (w + 1));
     std::vector<int> steps(w);
     const int rows = std::min(height, 128);
+    // A candidate of up to 256 K words in one read; rows one by one where it runs past the
+    // file's end, or is larger.
+    if (const std::uint64_t span = w * static_cast<std::uint64_t>(height) + 1; span <= 1u << 18) {
+        if (const auto words = wordsAt(source, address, span); !words.empty()) {
+            for (int k = 0; k < rows; ++k) {
+                const auto from = w * static_cast<std::size_t>(static_cast<std::uint64_t>(k) *
+                                                               static_cast<std::uint64_t>(height) /
+                                                               static_cast<std::uint64_t>(rows));
+                for (std::size_t i = 0; i < w; ++i)
+                    steps[i] = colourDistance(words[from + i], words[from + i + 1]);
+                row(steps);
+            }
+            return true;
+        }
+    }
+    std::vector<std::byte> bytes(2 * (w + 1));
     for (int k = 0; k < rows; ++k) {
         const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
                        static_cast<std::uint64_t>(rows);
