@@ -1639,14 +1639,15 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
     return all;
 }
 
-// Rough data (compressed, random, text, code) that ends just where a candidate's grid puts a
-// row, or starts there, a few rows from its ends: the rows between are the picture's own that
-// fitted too loosely, or were too flat, to be followed (a sky of a few colours, a shadow
-// fading out, a white margin). Rough data ends anywhere, on a given row's boundary once in
-// `width` times; the rows between must step along hardly more roughly than the candidate's
-// own, hold no run of one value two rows long (filler's, or a margin's: no sign of which), and
-// keep bit 15 as its rows do where they keep it one value. The passes after this one frame the
-// candidate again, so rows of another picture of its width are still cut off.
+// Rough data (compressed, random, text, code), or a picture of another width found next to a
+// candidate, that ends just where the candidate's grid puts a row, or starts there, a few rows
+// from its ends: the rows between are the picture's own that fitted too loosely, or were too
+// flat, to be followed (a sky of a few colours, a shadow fading out, a white margin). Rough
+// data and other pictures end anywhere, on a given row's boundary once in `width` times; the rows
+// between must step along hardly more roughly than the candidate's own, hold no run of one value
+// two rows long (filler's, or a margin's: no sign of which), and keep bit 15 as its rows do where
+// they keep it one value. The passes after this one frame the candidate again, so rows of another
+// picture of its width are still cut off.
 std::vector<Candidate> reachRoughEdges(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     constexpr std::size_t kWindow = 64;  // steps, nine in ten of them rough: rough data
@@ -1692,6 +1693,29 @@ std::vector<Candidate> reachRoughEdges(const Source& source, std::vector<Candida
         const auto w = static_cast<std::size_t>(c.width);
         if (w < 8 || c.height < kOwnRows || c.reason == kAfterHeader) return;
         const std::size_t ownWords = w * kOwnRows;
+        const std::uint64_t row = 2ull * w;
+        // A picture of another width found next to it, ending or starting just on its grid
+        // a few rows off: the rows between are its own.
+        auto neighbourRows = [&](std::size_t k, std::uint64_t from, std::uint64_t to) {
+            if (all[k].width == c.width || to <= from || (to - from) % row != 0)
+                return std::size_t{0};
+            const auto rows = static_cast<std::size_t>((to - from) / row);
+            return rows <= rowsAllowed(c) ? rows : 0;
+        };
+        if (const std::size_t r = i > 0 ? neighbourRows(i - 1, ends[i - 1], c.address) : 0) {
+            const auto v = wordsAt(source, c.address - row * r, r * w + ownWords);
+            if (!v.empty() && between(v, 0, r * w, r * w, ownWords, 0, w)) {
+                c.address -= row * r;
+                c.height += static_cast<int>(r);
+            }
+        }
+        if (const std::size_t r =
+                i + 1 < all.size() ? neighbourRows(i + 1, endOf(c), starts[i + 1]) : 0) {
+            const auto v = wordsAt(source, endOf(c) - 2 * ownWords, ownWords + r * w);
+            if (!v.empty() && between(v, ownWords, ownWords + r * w, 0, ownWords,
+                                      ownWords + r * w - 1 - kEdge, w))
+                c.height += static_cast<int>(r);
+        }
         // Above: rough words up to the boundary, then the rows to the candidate's first word.
         const std::uint64_t floor = i > 0 ? std::min(ends[i - 1], c.address) : 0;
         if (const std::size_t most = rowsAllowed(c);

@@ -1287,10 +1287,14 @@ TEST(Finder, BitFifteenAFewWordsIntoTheRowBeforeAPictureKeepsItsGrid) {
 }
 
 // A screenshot's white margin with a grey strip down its right, under a line, at the bottom
-// or (mirrored) the top of a picture between rough data: rows of nearly one value fit any
-// width, but rough data meets them just where a row of the picture's grid begins or ends.
+// or (mirrored) the top of a picture between rough data, or at its bottom before a picture of
+// another width: rows of nearly one value fit any width, but the rough data or the other
+// picture meets them just where a row of the picture's grid begins or ends. (Rows of one
+// value between two pictures' rows could be either's: after a picture, the margin here goes
+// to the earlier one as well.)
 TEST(Finder, AMarginBetweenAPictureAndRoughDataIsItsOwn) {
-    for (const bool atTop : {false, true})
+    for (const auto& [atTop, nextToPicture] :
+         {std::pair{false, false}, {true, false}, {false, true}})
         for (const std::uint32_t seed : {1u, 2u, 3u}) {
             const int width = 40 + 26 * static_cast<int>(seed), body = 33, margin = 6;
             Bytes rows;
@@ -1303,9 +1307,12 @@ TEST(Finder, AMarginBetweenAPictureAndRoughDataIsItsOwn) {
                     rows.push_back(static_cast<std::uint8_t>(word >> 8));
                 }
             const Bytes picture = syntheticPicture(width, body, seed);
+            const Bytes other = nextToPicture ? syntheticPicture(37, 60, seed + 7) : Bytes{};
             const Bytes file = concat({randomBytes(3001, seed), atTop ? rows : picture,
-                                       atTop ? picture : rows, randomBytes(3000, seed + 1)});
-            EXPECT_TRUE(foundAt(find(file), 3001, width, body + margin)) << width << " " << atTop;
+                                       atTop ? picture : rows, other, randomBytes(3000, seed + 1)});
+            EXPECT_TRUE(foundAt(find(file), 3001, width, body + margin))
+                << width << (atTop ? " at the top" : " at the bottom")
+                << (nextToPicture ? " next to a picture" : "");
         }
 }
 
