@@ -1648,8 +1648,8 @@ std::vector<Candidate> frameByTopBitNoise(const Source& source, std::vector<Cand
 // two rows long (filler's, or a margin's: no sign of which), and keep bit 15 as its rows do where
 // they keep it one value. The passes after this one frame the candidate again, so rows of another
 // picture of its width are still cut off.
-std::vector<Candidate> reachRoughEdges(const Source& source, std::vector<Candidate> all,
-                                       int threads) {
+std::vector<Candidate> reachEdgesOnGrid(const Source& source, std::vector<Candidate> all,
+                                        int threads) {
     constexpr std::size_t kWindow = 64;  // steps, nine in ten of them rough: rough data
     constexpr std::size_t kEdge = 8;     // steps at the picture's side of the boundary
     constexpr int kOwnRows = 8;          // the candidate's rows the rows between are held to
@@ -2663,7 +2663,7 @@ FindResult search(const Source& source, const FindOptions& options, const Progre
     // Parts moved to the truer byte may be parts of one picture as well.
     result.candidates =
         joinParts(source, settleParity(source, keepBest(source, std::move(all), o), o));
-    result.candidates = reachRoughEdges(source, std::move(result.candidates), threads);
+    result.candidates = reachEdgesOnGrid(source, std::move(result.candidates), threads);
     result.candidates = trimForeignEnds(source, std::move(result.candidates), o, threads);
     result.candidates = extendWhileRowsHold(source, std::move(result.candidates), threads);
     result.candidates = settleWidthsBySeam(source, std::move(result.candidates), threads);
