@@ -391,8 +391,10 @@ std::vector<Candidate> joinParts(const Source& source, std::vector<Candidate> ke
     // it (fitting loosely at a width of their own), not pictures: the parts join over them.
     auto slight = [](const Candidate& x, const Candidate& p, const Candidate& c) {
         const auto area = [](const Candidate& y) { return 1ll * y.width * y.height; };
+        // A band of the picture's own, found a word or two off its grid: no larger than a part.
+        const bool band = x.width == p.width && (x.address - p.address) % (2ull * p.width) != 0;
         return x.address >= endOf(p) && endOf(x) <= c.address &&
-               4 * area(x) <= std::min(area(p), area(c)) &&
+               (band ? 1 : 4) * area(x) <= std::min(area(p), area(c)) &&
                x.confidence < std::min(p.confidence, c.confidence);
     };
     // A part joined may then meet the one before it (parts of one picture a word off each
