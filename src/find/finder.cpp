@@ -1071,26 +1071,21 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
     return all;
 }
 
-// The column where `words`, read in rows `width` long, step most sharply from one word to the
-// next (over up to 128 rows spread over them, as seamColumns reads), and how far that step
-// stands out against the typical column's.
-std::pair<std::size_t, double> sharpestColumn(std::span<const std::uint16_t> words,
-                                              std::size_t width) {
-    if (words.size() < 5 * width) return {0, 0};
-    const std::size_t height = words.size() / width - 1;
-    std::vector<double> column(width, 0);
-    const std::size_t rows = std::min<std::size_t>(height, 128);
-    for (std::size_t k = 0; k < rows; ++k) {
-        const std::size_t from = k * height / rows * width;
-        for (std::size_t i = 0; i < width; ++i)
-            column[i] += colourDistance(words[from + i], words[from + i + 1]);
-    }
+// The column where a candidate's words, read in rows `width` long, step most sharply from one
+// word to the next, and how far that step stands out against the typical column's.
+std::pair<std::size_t, double> sharpestColumn(const Source& source, const Candidate& c, int width) {
+    const std::uint64_t words =
+        static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
+    const auto height = static_cast<int>(words / static_cast<std::uint64_t>(width)) - 1;
+    if (height < 4) return {0, 0};
+    std::vector<double> column = seamColumns(source, c.address, width, height);
+    if (column.empty()) return {0, 0};
     const auto top = std::max_element(column.begin(), column.end());
     const auto at = static_cast<std::size_t>(top - column.begin());
     const double step = *top;
-    const auto middle = static_cast<std::ptrdiff_t>(width / 2);
+    const auto middle = static_cast<std::ptrdiff_t>(column.size() / 2);
     std::nth_element(column.begin(), column.begin() + middle, column.end());
-    return {at, step / std::max(1.0, column[width / 2])};
+    return {at, step / std::max(1.0, column[static_cast<std::size_t>(middle)])};
 }
 
 // A smooth picture fits its diagonal neighbour about as well as the word below, and the
@@ -1106,13 +1101,8 @@ std::vector<Candidate> settleWidthsBySeam(const Source& source, std::vector<Cand
         if (c.width < 16 || c.height < 8 || c.reason == kAfterHeader) return;
         const auto w = static_cast<std::size_t>(c.width);
         const std::size_t count = w * static_cast<std::size_t>(c.height);
-        // Read once (a picture that large shows its seam to the search plainly).
-        if (count > std::size_t{1} << 18) return;
-        const auto words = wordsAt(source, c.address, count);
-        if (words.empty()) return;
-        // As many whole rows of a width as its words make, less one, and a word more.
         auto sharpest = [&](std::size_t width) {
-            return sharpestColumn(std::span(words).first(count / width * width), width);
+            return sharpestColumn(source, c, static_cast<int>(width));
         };
         const double ownPeak = sharpest(w).second;
         int best = 0;
