@@ -214,29 +214,27 @@ bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int
     const auto w = static_cast<std::size_t>(width);
     std::vector<int> steps(w);
     const int rows = std::min(height, 128);
+    auto rowAt = [&](int k) {
+        return static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
+               static_cast<std::uint64_t>(rows);
+    };
+    // From the row's first word on, w + 1 words.
+    auto stepsFrom = [&](const std::uint16_t* words) {
+        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
+        row(steps);
+    };
     // A candidate of up to 256 K words in one read; rows one by one where it runs past the
     // file's end, or is larger.
     if (const std::uint64_t span = w * static_cast<std::uint64_t>(height) + 1; span <= 1u << 18) {
         if (const auto words = wordsAt(source, address, span); !words.empty()) {
-            for (int k = 0; k < rows; ++k) {
-                const auto from = w * static_cast<std::size_t>(static_cast<std::uint64_t>(k) *
-                                                               static_cast<std::uint64_t>(height) /
-                                                               static_cast<std::uint64_t>(rows));
-                for (std::size_t i = 0; i < w; ++i)
-                    steps[i] = colourDistance(words[from + i], words[from + i + 1]);
-                row(steps);
-            }
+            for (int k = 0; k < rows; ++k) stepsFrom(&words[w * rowAt(k)]);
             return true;
         }
     }
     std::vector<std::byte> bytes(2 * (w + 1));
     for (int k = 0; k < rows; ++k) {
-        const auto r = static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
-                       static_cast<std::uint64_t>(rows);
-        if (source.readAt(address + 2 * w * r, bytes) != bytes.size()) return false;
-        const auto words = wordsFrom(bytes);
-        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
-        row(steps);
+        if (source.readAt(address + 2 * w * rowAt(k), bytes) != bytes.size()) return false;
+        stepsFrom(wordsFrom(bytes).data());
     }
     return true;
 }
@@ -1651,7 +1649,7 @@ std::vector<Candidate> reachEdgesOnGrid(const Source& source, std::vector<Candid
     auto rough = [](std::span<const std::uint16_t> v, std::size_t from, std::size_t to) {
         std::size_t n = 0;
         for (std::size_t k = from; k < to; ++k)
-            n += colourDistance(v[k] & 0x7FFF, v[k + 1] & 0x7FFF) > kCloseDistance;
+            n += colourDistance(v[k], v[k + 1]) > kCloseDistance;
         return n;
     };
     // Bit 15 of the words [from, to) of `v`: 0 all clear, 1 all set, 2 both.
