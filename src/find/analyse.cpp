@@ -75,7 +75,7 @@ inline unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) 
 }
 
 // For each lag in [from, to), the distance of each sample run to the words that far on:
-// out[(lag - from) * stride + k] for run k. A block of lags at a time, each run's own words
+// out[k * stride + lag - from] for run k. A block of lags at a time, each run's own words
 // loaded once for the block.
 void runDistances(const Channels& c, std::span<const std::size_t> runs, std::size_t from,
                   std::size_t to, std::uint16_t* out, std::size_t stride) {
@@ -85,6 +85,7 @@ void runDistances(const Channels& c, std::span<const std::size_t> runs, std::siz
         const std::size_t end = std::min(to, block + kBlock);
         for (std::size_t k = 0; k < runs.size(); ++k) {
             const std::size_t at = runs[k];
+            std::uint16_t* row = out + k * stride - from;
 #if defined(__SSE2__)
             auto load = [](const std::uint8_t* p) {
                 return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -101,13 +102,12 @@ void runDistances(const Channels& c, std::span<const std::size_t> runs, std::siz
                                                 _mm_sad_epu8(g1, load(&c.g[o + 16])))),
                     _mm_add_epi64(_mm_sad_epu8(b0, load(&c.b[o])),
                                   _mm_sad_epu8(b1, load(&c.b[o + 16]))));
-                out[(lag - from) * stride + k] =
+                row[lag] =
                     static_cast<std::uint16_t>(_mm_cvtsi128_si32(s) + _mm_extract_epi16(s, 4));
             }
 #else
             for (std::size_t lag = block; lag < end; ++lag)
-                out[(lag - from) * stride + k] =
-                    static_cast<std::uint16_t>(runDistance(c, at, lag));
+                row[lag] = static_cast<std::uint16_t>(runDistance(c, at, lag));
 #endif
         }
     }
@@ -117,37 +117,67 @@ void runDistances(const Channels& c, std::span<const std::size_t> runs, std::siz
 constexpr unsigned kRunDistanceLimit = 4096;
 static_assert(kRun * 93 < kRunDistanceLimit);
 
-// How many of `v` are below t; `v` is padded to whole vectors with values no run reaches.
-std::size_t countBelow(std::span<const std::uint16_t> v, unsigned t) {
+// For 8 lags side by side, from `v` (v[k * stride + lane] for run k of `runs`): the sum of
+// every run's distance, and of the `half` smallest, the half-th smallest found bit by bit with
+// no sorting, as it is wanted for every width.
+void halfSums(const std::uint16_t* v, std::size_t runs, std::size_t stride, std::size_t half,
+              unsigned (&all)[8], unsigned (&smallest)[8]) {
 #if defined(__SSE2__)
-    const __m128i limit = _mm_set1_epi16(static_cast<short>(t));
-    __m128i count = _mm_setzero_si128();
-    for (std::size_t i = 0; i < v.size(); i += 8)
-        count = _mm_sub_epi16(
-            count,
-            _mm_cmplt_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&v[i])), limit));
-    count = _mm_add_epi16(count, _mm_srli_si128(count, 8));
-    count = _mm_add_epi16(count, _mm_srli_si128(count, 4));
-    count = _mm_add_epi16(count, _mm_srli_si128(count, 2));
-    return static_cast<std::size_t>(_mm_cvtsi128_si32(count) & 0xFFFF);
+    auto at = [&](std::size_t k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + k * stride));
+    };
+    const __m128i halfV = _mm_set1_epi16(static_cast<short>(half));
+    __m128i t = _mm_setzero_si128();
+    for (unsigned bit = kRunDistanceLimit / 2; bit != 0; bit >>= 1) {
+        const __m128i trial = _mm_add_epi16(t, _mm_set1_epi16(static_cast<short>(bit)));
+        __m128i count = _mm_setzero_si128();
+        for (std::size_t k = 0; k < runs; ++k)
+            count = _mm_sub_epi16(count, _mm_cmplt_epi16(at(k), trial));
+        const __m128i take = _mm_cmplt_epi16(count, halfV);
+        t = _mm_or_si128(_mm_and_si128(take, trial), _mm_andnot_si128(take, t));
+    }
+    // Sums of the low bytes and of the rest apart, each within 16 bits.
+    const __m128i lowByte = _mm_set1_epi16(0xFF);
+    __m128i lowAll = _mm_setzero_si128(), highAll = lowAll, lowBelow = lowAll, highBelow = lowAll,
+            below = lowAll;
+    for (std::size_t k = 0; k < runs; ++k) {
+        const __m128i x = at(k), low = _mm_and_si128(x, lowByte), high = _mm_srli_epi16(x, 8);
+        const __m128i under = _mm_cmplt_epi16(x, t);
+        lowAll = _mm_add_epi16(lowAll, low);
+        highAll = _mm_add_epi16(highAll, high);
+        lowBelow = _mm_add_epi16(lowBelow, _mm_and_si128(low, under));
+        highBelow = _mm_add_epi16(highBelow, _mm_and_si128(high, under));
+        below = _mm_sub_epi16(below, under);
+    }
+    alignas(16) std::uint16_t lanes[6][8];
+    for (const auto& [i, x] :
+         {std::pair{0, t}, {1, lowAll}, {2, highAll}, {3, lowBelow}, {4, highBelow}, {5, below}})
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[i]), x);
+    for (std::size_t l = 0; l < 8; ++l) {
+        all[l] = lanes[2][l] * 256u + lanes[1][l];
+        smallest[l] = lanes[4][l] * 256u + lanes[3][l] +
+                      static_cast<unsigned>(half - lanes[5][l]) * lanes[0][l];
+    }
 #else
-    std::size_t count = 0;
-    for (const std::uint16_t x : v) count += x < t;
-    return count;
+    for (std::size_t l = 0; l < 8; ++l) {
+        auto below = [&](unsigned t) {
+            std::size_t n = 0;
+            for (std::size_t k = 0; k < runs; ++k) n += v[k * stride + l] < t;
+            return n;
+        };
+        unsigned t = 0;
+        for (unsigned bit = kRunDistanceLimit / 2; bit != 0; bit >>= 1)
+            if (below(t + bit) < half) t += bit;
+        unsigned sum = 0, under = 0;
+        all[l] = 0;
+        for (std::size_t k = 0; k < runs; ++k) {
+            const unsigned x = v[k * stride + l];
+            all[l] += x;
+            if (x < t) sum += x, ++under;
+        }
+        smallest[l] = sum + static_cast<unsigned>(half - under) * t;
+    }
 #endif
-}
-
-// The sum of the `half` smallest run distances of `v` (padded as for countBelow): the
-// half-th smallest found bit by bit, with no sorting, as it is wanted for every width.
-unsigned smallestSum(std::span<const std::uint16_t> v, std::size_t half) {
-    unsigned t = 0;
-    for (unsigned bit = kRunDistanceLimit / 2; bit != 0; bit >>= 1)
-        if (countBelow(v, t + bit) < half) t += bit;
-    unsigned sum = 0;
-    std::size_t below = 0;
-    for (const std::uint16_t x : v)
-        if (x < t) sum += x, ++below;
-    return sum + static_cast<unsigned>(half - below) * t;
 }
 
 // Sample runs spread evenly over [lo, hi - reach).
@@ -191,11 +221,11 @@ double seamPeak(const Channels& c, std::size_t lo, std::size_t hi, std::size_t w
     if (w < 4 || hi < lo + 4 * w) return 0;
     std::vector<double> column(w, 0);
     const std::size_t rows = (hi - lo - 1) / w;
+    thread_local std::vector<std::uint8_t> steps;
+    steps.resize(rows * w);
+    distancesAt(c, lo, steps.size(), 1, steps.data());
     for (std::size_t r = 0; r < rows; ++r)
-        for (std::size_t k = 0; k < w; ++k) {
-            const std::size_t at = lo + r * w + k;
-            column[k] += c.distance(at, at + 1);
-        }
+        for (std::size_t k = 0; k < w; ++k) column[k] += steps[r * w + k];
     const double top = *std::max_element(column.begin(), column.end());
     std::nth_element(column.begin(), column.begin() + w / 2, column.end());
     return top / std::max(1.0, column[w / 2]);
@@ -207,8 +237,22 @@ std::array<double, 3> besideFits(const Channels& c, std::size_t lo, std::size_t 
     std::array<double, 3> sums{};
     if (hi < lo + w + 3) return sums;
     const std::size_t step = std::max<std::size_t>(1, (hi - lo - w - 2) / (1 << 14));
-    for (std::size_t i = lo; i + w + 2 < hi; i += step)
-        for (std::size_t k = 0; k < 3; ++k) sums[k] += c.distance(i, i + w - 1 + k);
+    if (step > 1) {
+        for (std::size_t i = lo; i + w + 2 < hi; i += step)
+            for (std::size_t k = 0; k < 3; ++k) sums[k] += c.distance(i, i + w - 1 + k);
+        return sums;
+    }
+    // Every word: a block of distances at a time.
+    constexpr std::size_t kBlock = 4096;
+    std::array<std::uint8_t, kBlock> d;
+    for (std::size_t from = lo; from + w + 2 < hi; from += kBlock) {
+        const std::size_t count = std::min(kBlock, hi - w - 2 - from);
+        for (std::size_t k = 0; k < 3; ++k) {
+            distancesAt(c, from, count, w - 1 + k, d.data());
+            sums[k] +=
+                std::accumulate(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(count), 0u);
+        }
+    }
     return sums;
 }
 
@@ -255,21 +299,24 @@ WidthFit searchWidth(const Channels& c, std::size_t lo, std::size_t hi, int minW
     // One width more on each side, so that the widths at the ends have neighbours too.
     std::vector<double> mean(static_cast<std::size_t>(maxWidth) + 2, 0);
     std::vector<double> better(mean.size(), 0);
-    // Each width's distances, a row of whole vectors padded with a distance no run reaches.
-    const std::size_t stride = (runs.size() + 7) / 8 * 8;
+    // Each run's distances at every width, a row of whole vectors of 8 widths.
     const auto first = static_cast<std::size_t>(std::max(1, minWidth - 1));
     const std::size_t last = static_cast<std::size_t>(maxWidth) + 1;
+    const std::size_t stride = (last + 1 - first + 7) / 8 * 8;
     thread_local std::vector<std::uint16_t> perRun;
-    perRun.assign((last + 1 - first) * stride, kRunDistanceLimit);
+    perRun.assign(runs.size() * stride, 0);
     runDistances(c, runs, first, last + 1, perRun.data(), stride);
     const double perSample = 1.0 / kRun;
-    for (std::size_t w = first; w <= last; ++w) {
-        const std::span<const std::uint16_t> row(&perRun[(w - first) * stride], stride);
-        const unsigned total = std::accumulate(row.begin(), row.begin() + runs.size(), 0u);
-        mean[w] = total * perSample / static_cast<double>(runs.size());
-        // The better-fitting half: a stretch may hold another picture, or filler, beside this one.
-        const std::size_t half = (runs.size() + 1) / 2;
-        better[w] = smallestSum(row, half) * perSample / static_cast<double>(half);
+    // The better-fitting half: a stretch may hold another picture, or filler, beside this one.
+    const std::size_t half = (runs.size() + 1) / 2;
+    for (std::size_t lane = 0; lane < stride; lane += 8) {
+        unsigned all[8], smallest[8];
+        halfSums(&perRun[lane], runs.size(), stride, half, all, smallest);
+        for (std::size_t l = 0; l < 8 && first + lane + l <= last; ++l) {
+            const std::size_t w = first + lane + l;
+            mean[w] = all[l] * perSample / static_cast<double>(runs.size());
+            better[w] = smallest[l] * perSample / static_cast<double>(half);
+        }
     }
     const double unrelated =
         median(std::vector<double>(mean.begin() + minWidth, mean.begin() + maxWidth + 1));
@@ -1160,6 +1207,9 @@ double meanDistance(std::span<const std::uint16_t> words, std::size_t lag, std::
                     std::size_t samples) {
     const std::size_t count = words.size() - lag - from;
     const std::size_t step = std::max<std::size_t>(1, count / samples);
+    if (step == 1)
+        return static_cast<double>(colourDistanceSum(&words[from], &words[from + lag], count)) /
+               static_cast<double>(count);
     double sum = 0;
     std::size_t summed = 0;
     for (std::size_t i = from; i + lag < words.size(); i += step, ++summed)

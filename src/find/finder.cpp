@@ -159,18 +159,26 @@ std::vector<std::uint16_t> wordsFrom(std::span<const std::byte> bytes) {
     return words;
 }
 
+// Up to `count` words of the file from byte `at`, read straight into them (little-endian in
+// the file): fewer where the file ends.
+std::vector<std::uint16_t> wordsUpTo(const Source& source, std::uint64_t at, std::size_t count) {
+    std::vector<std::uint16_t> words(count);
+    words.resize(source.readAt(at, std::as_writable_bytes(std::span(words))) / 2);
+    if constexpr (std::endian::native != std::endian::little)
+        for (auto& x : words) x = static_cast<std::uint16_t>(x << 8 | x >> 8);
+    return words;
+}
+
 // The words of `count` from byte `at`, with bit 15; empty where the file ends before.
 std::vector<std::uint16_t> wordsAt(const Source& source, std::uint64_t at, std::uint64_t count) {
-    std::vector<std::byte> bytes(static_cast<std::size_t>(2 * count));
-    return source.readAt(at, bytes) == bytes.size() ? wordsFrom(bytes)
-                                                    : std::vector<std::uint16_t>{};
+    auto words = wordsUpTo(source, at, static_cast<std::size_t>(count));
+    if (words.size() != count) words.clear();
+    return words;
 }
 
 // Up to `count` words of the file from byte `at`, bit 15 dropped: fewer where the file ends.
 std::vector<std::uint16_t> coloursAt(const Source& source, std::uint64_t at, std::size_t count) {
-    std::vector<std::byte> bytes(2 * count);
-    bytes.resize(source.readAt(at, bytes));
-    auto words = wordsFrom(bytes);
+    auto words = wordsUpTo(source, at, count);
     for (auto& x : words) x &= 0x7FFF;
     return words;
 }
@@ -208,11 +216,13 @@ std::uint64_t endOf(const Candidate& c) {
 
 // The step from each word of a row to the next (the last to the next row's first), for up
 // to 128 rows spread over a candidate from `address`, each passed to `row`. False where a row
-// cannot be read.
+// cannot be read. `known` may hold the steps from each word from `address` to the next, worked
+// out already (for several widths).
 template <class Row>
-bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int height, Row row) {
+bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int height, Row row,
+                     std::span<const std::uint8_t> known = {}) {
     const auto w = static_cast<std::size_t>(width);
-    std::vector<int> steps(w);
+    std::vector<std::uint8_t> steps(w);
     const int rows = std::min(height, 128);
     auto rowAt = [&](int k) {
         return static_cast<std::uint64_t>(k) * static_cast<std::uint64_t>(height) /
@@ -220,12 +230,16 @@ bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int
     };
     // From the row's first word on, w + 1 words.
     auto stepsFrom = [&](const std::uint16_t* words) {
-        for (std::size_t i = 0; i < w; ++i) steps[i] = colourDistance(words[i], words[i + 1]);
-        row(steps);
+        colourDistances(words, words + 1, w, steps.data());
+        row(std::span<const std::uint8_t>(steps));
     };
     // A candidate of up to 256 K words in one read; rows one by one where it runs past the
     // file's end, or is larger.
     if (const std::uint64_t span = w * static_cast<std::uint64_t>(height) + 1; span <= 1u << 18) {
+        if (span - 1 <= known.size()) {
+            for (int k = 0; k < rows; ++k) row(known.subspan(w * rowAt(k), w));
+            return true;
+        }
         if (const auto words = wordsAt(source, address, span); !words.empty()) {
             for (int k = 0; k < rows; ++k) stepsFrom(&words[w * rowAt(k)]);
             return true;
@@ -242,12 +256,15 @@ bool sampledRowSteps(const Source& source, std::uint64_t address, int width, int
 // The step from each word to the next, summed by column over up to 128 rows of a candidate
 // from `address`: where rows wrap, the column of each row's last word stands out. Empty where
 // the rows cannot be read.
-std::vector<double> seamColumns(const Source& source, std::uint64_t address, int width,
-                                int height) {
+std::vector<double> seamColumns(const Source& source, std::uint64_t address, int width, int height,
+                                std::span<const std::uint8_t> known = {}) {
     std::vector<double> column(static_cast<std::size_t>(width), 0);
-    if (!sampledRowSteps(source, address, width, height, [&](const std::vector<int>& steps) {
-            for (std::size_t i = 0; i < steps.size(); ++i) column[i] += steps[i];
-        }))
+    if (!sampledRowSteps(
+            source, address, width, height,
+            [&](std::span<const std::uint8_t> steps) {
+                for (std::size_t i = 0; i < steps.size(); ++i) column[i] += steps[i];
+            },
+            known))
         return {};
     return column;
 }
@@ -1023,13 +1040,15 @@ bool stepsInMostRows(const Source& source, const Candidate& c, std::size_t colum
     const std::size_t middle = static_cast<std::size_t>(c.width) / 2;
     int rows = 0, standing = 0;
     std::vector<int> sorted;
-    if (!sampledRowSteps(source, c.address, c.width, c.height, [&](const std::vector<int>& steps) {
-            sorted = steps;
-            std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(middle),
-                             sorted.end());
-            ++rows;
-            if (steps[column] > std::max(2 * sorted[middle], 3)) ++standing;
-        }))
+    if (!sampledRowSteps(source, c.address, c.width, c.height,
+                         [&](std::span<const std::uint8_t> steps) {
+                             sorted.assign(steps.begin(), steps.end());
+                             std::nth_element(sorted.begin(),
+                                              sorted.begin() + static_cast<std::ptrdiff_t>(middle),
+                                              sorted.end());
+                             ++rows;
+                             if (steps[column] > std::max(2 * sorted[middle], 3)) ++standing;
+                         }))
         return false;
     return 5 * standing >= 3 * rows;
 }
@@ -1071,12 +1090,13 @@ std::vector<Candidate> settleSeams(const Source& source, std::vector<Candidate> 
 
 // The column where a candidate's words, read in rows `width` long, step most sharply from one
 // word to the next, and how far that step stands out against the typical column's.
-std::pair<std::size_t, double> sharpestColumn(const Source& source, const Candidate& c, int width) {
+std::pair<std::size_t, double> sharpestColumn(const Source& source, const Candidate& c, int width,
+                                              std::span<const std::uint8_t> known = {}) {
     const std::uint64_t words =
         static_cast<std::uint64_t>(c.width) * static_cast<std::uint64_t>(c.height);
     const auto height = static_cast<int>(words / static_cast<std::uint64_t>(width)) - 1;
     if (height < 4) return {0, 0};
-    std::vector<double> column = seamColumns(source, c.address, width, height);
+    std::vector<double> column = seamColumns(source, c.address, width, height, known);
     if (column.empty()) return {0, 0};
     const auto top = std::max_element(column.begin(), column.end());
     const auto at = static_cast<std::size_t>(top - column.begin());
@@ -1099,8 +1119,15 @@ std::vector<Candidate> settleWidthsBySeam(const Source& source, std::vector<Cand
         if (c.width < 16 || c.height < 8 || c.reason == kAfterHeader) return;
         const auto w = static_cast<std::size_t>(c.width);
         const std::size_t count = w * static_cast<std::size_t>(c.height);
+        // The steps along the candidate's words, worked out once for all five widths.
+        std::vector<std::uint8_t> steps;
+        if (count < 1u << 18)
+            if (const auto words = wordsAt(source, c.address, count + 1); !words.empty()) {
+                steps.resize(count);
+                colourDistances(words.data(), words.data() + 1, count, steps.data());
+            }
         auto sharpest = [&](std::size_t width) {
-            return sharpestColumn(source, c, static_cast<int>(width));
+            return sharpestColumn(source, c, static_cast<int>(width), steps);
         };
         const double ownPeak = sharpest(w).second;
         int best = 0;

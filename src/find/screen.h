@@ -23,6 +23,12 @@ inline int colourDistance(std::uint16_t a, std::uint16_t b) {
     return (dr < 0 ? -dr : dr) + (dg < 0 ? -dg : dg) + (db < 0 ? -db : db);
 }
 
+// colourDistance of a[i] and b[i] for each i < n, into out[i]; and their sum. Bit 15 is
+// ignored. Eight words at a time: the passes over what was found step along every word.
+void colourDistances(const std::uint16_t* a, const std::uint16_t* b, std::size_t n,
+                     std::uint8_t* out);
+std::uint64_t colourDistanceSum(const std::uint16_t* a, const std::uint16_t* b, std::size_t n);
+
 inline constexpr std::size_t kCellWords = 64;
 inline constexpr std::size_t kCellBytes = 2 * kCellWords;
 // Neighbours this close count as alike; in random data about one pair in fifty is.

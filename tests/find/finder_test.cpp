@@ -94,6 +94,26 @@ TEST(Screen, CellsOfAnyDataAsCountedPairByPair) {
     }
 }
 
+// Eight words at a time, a tail of fewer, and sums over more words than one pass of lanes holds:
+// each as the distance of one pair would give, whatever bit 15 holds.
+TEST(Screen, DistancesOfManyWordsAsOfEachPair) {
+    const auto words = wordsOf(randomBytes(2 * 6000, 11));
+    for (const std::size_t n : {0, 1, 7, 8, 9, 512, 513, 5999}) {
+        std::vector<std::uint8_t> out(n);
+        colourDistances(words.data(), words.data() + 1, n, out.data());
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const int d = colourDistance(words[i], words[i + 1]);
+            EXPECT_EQ(out[i], d) << n << " " << i;
+            sum += static_cast<std::uint64_t>(d);
+        }
+        EXPECT_EQ(colourDistanceSum(words.data(), words.data() + 1, n), sum) << n;
+    }
+    // Far apart in every channel: the largest distance, 93, in every lane.
+    const std::vector<std::uint16_t> dark(600, 0x8000), light(600, 0x7FFF);
+    EXPECT_EQ(colourDistanceSum(dark.data(), light.data(), 600), 600u * 93);
+}
+
 TEST(Screen, RegionsSpanSmoothCellsWithMarginsAndStopAtRoughRuns) {
     RegionBuilder builder;
     for (int k = 0; k < 40; ++k) builder.push(CellClass::Rough);
