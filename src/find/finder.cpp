@@ -1229,7 +1229,8 @@ std::vector<Candidate> extendFlatTops(const Source& source, std::vector<Candidat
 // picture after or before it), and moved to that run's outer end, less than a row, the other
 // end meets the outer end of a run too, so it moves. Where instead one or two whole rows of
 // one value lie just outside it, bounded by other data, they are its rows (a border's line,
-// unlike the rows it meets).
+// unlike the rows it meets); so are up to four, in rows of 16 words or more, where neither end
+// moved (a title or status bar of one colour).
 std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candidate> all,
                                        int threads) {
     constexpr std::uint64_t kBorderRows = 2;
@@ -1279,6 +1280,24 @@ std::vector<Candidate> frameByFlatEnds(const Source& source, std::vector<Candida
             if (ra > 0 && rb == first && (rb - ra) % w == 0) start -= 2 * (rb - ra);
             const auto [sa, sb] = runAround(tail, last + 1);
             if (sb < tail.size() && sa == last + 1 && (sb - sa) % w == 0) end += 2 * (sb - sa);
+        }
+        // A band of a few whole rows of one value just outside it, bounded by other data, rows 16
+        // words long or more (filler ends on a row's end once in as many runs as a row has
+        // words), where neither end moved.
+        constexpr std::uint64_t kBandRows = 4;
+        const std::uint64_t most = kBandRows * w + 1;
+        if (w >= 16 && start == c.address && end == endOf(c)) {
+            if (c.address >= 2 * most)
+                if (const auto before = wordsAt(source, c.address - 2 * most, most);
+                    !before.empty()) {
+                    const auto [from, to] = runAround(before, most - 1);
+                    if (from > 0 && (to - from) % w == 0) start -= 2 * (to - from);
+                }
+            if (endOf(c) + 2 * most <= source.size())
+                if (const auto after = wordsAt(source, endOf(c), most); !after.empty()) {
+                    const auto [from, to] = runAround(after, 0);
+                    if (to < after.size() && to % w == 0) end += 2 * to;
+                }
         }
         if (start == c.address && end == endOf(c)) return;
         const auto rows = static_cast<int>((end - start) / (2 * w));

@@ -746,6 +746,21 @@ TEST(Finder, ABordersLinesArePartOfThePicture) {
     }
 }
 
+// A title or status bar of one colour, three or four rows, between the picture and rough data.
+TEST(Finder, ABarOfOneColourAtAnEndIsPartOfThePicture) {
+    for (const int rows : {3, 4})
+        for (const bool atTop : {false, true}) {
+            const int width = 200, height = 60;
+            Bytes picture = syntheticPicture(width, height, 77);
+            const std::size_t bar = 2 * static_cast<std::size_t>(width * rows);
+            const std::size_t from = atTop ? 0 : picture.size() - bar;
+            for (std::size_t i = from; i < from + bar; i += 2)
+                picture[i] = 0xBD, picture[i + 1] = 0x77;
+            const Bytes file = concat({randomBytes(3001, 5), picture, randomBytes(3000, 6)});
+            EXPECT_TRUE(foundAt(find(file), 3001, width, height)) << rows << " " << atTop;
+        }
+}
+
 // A picture on a flat background has no seam; a word before it close to the background, on a
 // row that fits no better, is not its first word while its last word fits the row above.
 TEST(Finder, AWordBeforeAPictureThatFitsWorseThanItsLastIsNotItsFirst) {
