@@ -71,6 +71,19 @@ void distancesAt(const Channels& c, std::size_t from, std::size_t count, std::si
     for (; i < count; ++i) out[i] = static_cast<std::uint8_t>(c.distance(from + i, from + i + lag));
 }
 
+// The distances of `count` words from `from` to the word `lag` further on, summed.
+std::uint64_t distanceSum(const Channels& c, std::size_t from, std::size_t count, std::size_t lag) {
+    constexpr std::size_t kBlock = 4096;
+    std::array<std::uint8_t, kBlock> d;
+    std::uint64_t sum = 0;
+    for (std::size_t done = 0; done < count; done += kBlock) {
+        const std::size_t n = std::min(kBlock, count - done);
+        distancesAt(c, from + done, n, lag, d.data());
+        sum += std::accumulate(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(n), 0u);
+    }
+    return sum;
+}
+
 // Distance summed over kRun words from `at`, each to the word `lag` further on.
 inline unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) {
     static_assert(kRun == 32);
@@ -605,6 +618,7 @@ Seam seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t fi
     // row, an edge within the picture only on the rows of its object.
     std::vector<int> votes(w, 0), column(w, 0);
     std::vector<int> steps(w);
+    std::vector<std::uint8_t> rowSteps(w);
     const std::size_t step = std::max<std::size_t>(1, rows / 64);
     int used = 0;
     for (std::size_t r = 0; r + 1 < rows; r += step) {
@@ -612,8 +626,8 @@ Seam seamShift(const Channels& c, std::size_t lo, std::size_t hi, std::size_t fi
         if (row < lo || row + w + 1 > hi) continue;
         // The median step, counted: steps are distances of at most 93.
         std::array<int, 94> counts{};
-        for (std::size_t k = 0; k < w; ++k)
-            ++counts[static_cast<std::size_t>(steps[k] = c.distance(row + k, row + k + 1))];
+        distancesAt(c, row, w, 1, rowSteps.data());
+        for (std::size_t k = 0; k < w; ++k) ++counts[steps[k] = rowSteps[k]];
         int typical = 0;
         for (std::size_t below = 0; below + counts[static_cast<std::size_t>(typical)] <= w / 2;)
             below += counts[static_cast<std::size_t>(typical++)];
@@ -1476,8 +1490,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         double whole = 0, smoothest = 1e9;
         for (std::size_t a = seg.first; a < seg.last; a += part) {
             const std::size_t b = seg.last - a < part + part / 2 ? seg.last : a + part;
-            double steps = 0;
-            for (std::size_t i = a; i + 1 < b; ++i) steps += c.distance(i, i + 1);
+            const auto steps = static_cast<double>(distanceSum(c, a, b - a - 1, 1));
             whole += steps;
             smoothest = std::min(smoothest, steps / static_cast<double>(b - a));
             parts.push_back({a, b, seg.roughness});
