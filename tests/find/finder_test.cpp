@@ -95,20 +95,28 @@ TEST(Screen, CellsOfAnyDataAsCountedPairByPair) {
 }
 
 // Eight words at a time, a tail of fewer, and sums over more words than one pass of lanes holds:
-// each as the distance of one pair would give, whatever bit 15 holds.
+// each as the distance of one pair would give, whatever bit 15 holds, at any lag; and the mean
+// distance taken over every word that way.
 TEST(Screen, DistancesOfManyWordsAsOfEachPair) {
-    const auto words = wordsOf(randomBytes(2 * 6000, 11));
-    for (const std::size_t n : {0, 1, 7, 8, 9, 512, 513, 5999}) {
-        std::vector<std::uint8_t> out(n);
-        colourDistances(words.data(), words.data() + 1, n, out.data());
-        std::uint64_t sum = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const int d = colourDistance(words[i], words[i + 1]);
-            EXPECT_EQ(out[i], d) << n << " " << i;
-            sum += static_cast<std::uint64_t>(d);
+    const auto words = wordsOf(randomBytes(2 * 6100, 11));
+    for (const std::size_t lag : {1, 37})
+        for (const std::size_t n : {0, 1, 7, 8, 9, 512, 513, 5999}) {
+            std::vector<std::uint8_t> out(n);
+            colourDistances(words.data(), words.data() + lag, n, out.data());
+            std::uint64_t sum = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                const int d = colourDistance(words[i], words[i + lag]);
+                EXPECT_EQ(out[i], d) << lag << " " << n << " " << i;
+                sum += static_cast<std::uint64_t>(d);
+            }
+            EXPECT_EQ(colourDistanceSum(words.data(), words.data() + lag, n), sum) << n;
+            if (n == 0) continue;
+            double mean = 0;  // over words 5 to n + 4, all of them taken
+            for (std::size_t i = 5; i < n + 5; ++i)
+                mean += colourDistance(words[i], words[i + lag]);
+            EXPECT_DOUBLE_EQ(meanDistance(std::span(words).first(n + lag + 5), lag, 5, n),
+                             mean / static_cast<double>(n));
         }
-        EXPECT_EQ(colourDistanceSum(words.data(), words.data() + 1, n), sum) << n;
-    }
     // Far apart in every channel: the largest distance, 93, in every lane.
     const std::vector<std::uint16_t> dark(600, 0x8000), light(600, 0x7FFF);
     EXPECT_EQ(colourDistanceSum(dark.data(), light.data(), 600), 600u * 93);
