@@ -92,44 +92,34 @@ inline unsigned runDistance(const Channels& c, std::size_t at, std::size_t lag) 
 }
 
 #if PIXVUE_AVX2
-// runDistances on processors with 32-byte vectors: a run's channel in one register, and two
-// lags' sums gathered at once. (No lambdas: they would not take the processor's target.)
+// On processors with 32-byte vectors: a run's channel in one register, and two lags' sums
+// gathered at once. (No lambdas: they would not take the processor's target.)
 #define PIXVUE_LOAD32(p) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))
 #define PIXVUE_SUMS(o)                                                             \
     _mm256_add_epi64(_mm256_add_epi64(_mm256_sad_epu8(r, PIXVUE_LOAD32(&c.r[o])),  \
                                       _mm256_sad_epu8(g, PIXVUE_LOAD32(&c.g[o]))), \
                      _mm256_sad_epu8(b, PIXVUE_LOAD32(&c.b[o])))
-__attribute__((target("avx2"))) void runDistancesAvx2(const Channels& c,
-                                                      std::span<const std::size_t> runs,
-                                                      std::size_t from, std::size_t to,
-                                                      std::uint16_t* out, std::size_t stride) {
-    constexpr std::size_t kBlock = 128;
-    for (std::size_t block = from; block < to; block += kBlock) {
-        const std::size_t end = std::min(to, block + kBlock);
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            const std::size_t at = runs[k];
-            std::uint16_t* row = out + k * stride - from;
-            const __m256i r = PIXVUE_LOAD32(&c.r[at]), g = PIXVUE_LOAD32(&c.g[at]),
-                          b = PIXVUE_LOAD32(&c.b[at]);
-            std::size_t lag = block;
-            for (; lag + 2 <= end; lag += 2) {
-                const __m256i s0 = PIXVUE_SUMS(at + lag), s1 = PIXVUE_SUMS(at + lag + 1);
-                // [s0 low pair, s1 low pair, s0 high pair, s1 high pair], then the halves.
-                const __m256i t =
-                    _mm256_add_epi64(_mm256_unpacklo_epi64(s0, s1), _mm256_unpackhi_epi64(s0, s1));
-                const __m128i u =
-                    _mm_add_epi64(_mm256_castsi256_si128(t), _mm256_extracti128_si256(t, 1));
-                row[lag] = static_cast<std::uint16_t>(_mm_cvtsi128_si32(u));
-                row[lag + 1] = static_cast<std::uint16_t>(_mm_extract_epi16(u, 4));
-            }
-            for (; lag < end; ++lag) {
-                const __m256i s = PIXVUE_SUMS(at + lag);
-                const __m128i u =
-                    _mm_add_epi64(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
-                row[lag] =
-                    static_cast<std::uint16_t>(_mm_cvtsi128_si32(u) + _mm_extract_epi16(u, 4));
-            }
-        }
+// For one sample run from word `at`, its distance to the words each lag in [from, to) on,
+// into row[lag].
+__attribute__((target("avx2"))) void runLagsAvx2(const Channels& c, std::size_t at,
+                                                 std::size_t from, std::size_t to,
+                                                 std::uint16_t* row) {
+    const __m256i r = PIXVUE_LOAD32(&c.r[at]), g = PIXVUE_LOAD32(&c.g[at]),
+                  b = PIXVUE_LOAD32(&c.b[at]);
+    std::size_t lag = from;
+    for (; lag + 2 <= to; lag += 2) {
+        const __m256i s0 = PIXVUE_SUMS(at + lag), s1 = PIXVUE_SUMS(at + lag + 1);
+        // [s0 low pair, s1 low pair, s0 high pair, s1 high pair], then the halves.
+        const __m256i t =
+            _mm256_add_epi64(_mm256_unpacklo_epi64(s0, s1), _mm256_unpackhi_epi64(s0, s1));
+        const __m128i u = _mm_add_epi64(_mm256_castsi256_si128(t), _mm256_extracti128_si256(t, 1));
+        row[lag] = static_cast<std::uint16_t>(_mm_cvtsi128_si32(u));
+        row[lag + 1] = static_cast<std::uint16_t>(_mm_extract_epi16(u, 4));
+    }
+    for (; lag < to; ++lag) {
+        const __m256i s = PIXVUE_SUMS(at + lag);
+        const __m128i u = _mm_add_epi64(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+        row[lag] = static_cast<std::uint16_t>(_mm_cvtsi128_si32(u) + _mm_extract_epi16(u, 4));
     }
 }
 #undef PIXVUE_SUMS
@@ -144,7 +134,6 @@ void runDistances(const Channels& c, std::span<const std::size_t> runs, std::siz
     static_assert(kRun == 32);
 #if PIXVUE_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return runDistancesAvx2(c, runs, from, to, out, stride);
 #endif
     constexpr std::size_t kBlock = 128;
     for (std::size_t block = from; block < to; block += kBlock) {
@@ -152,6 +141,12 @@ void runDistances(const Channels& c, std::span<const std::size_t> runs, std::siz
         for (std::size_t k = 0; k < runs.size(); ++k) {
             const std::size_t at = runs[k];
             std::uint16_t* row = out + k * stride - from;
+#if PIXVUE_AVX2
+            if (avx2) {
+                runLagsAvx2(c, at, block, end, row);
+                continue;
+            }
+#endif
 #if defined(__SSE2__)
             auto load = [](const std::uint8_t* p) {
                 return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
