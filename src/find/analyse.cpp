@@ -1747,24 +1747,43 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
     return found;
 }
 
+namespace {
+
+// Every word of a small picture; of a large one, 32768 spread over it.
+double meanOver(std::span<const std::uint16_t> raw, std::size_t lag, std::size_t from) {
+    return meanDistance(raw, lag, from, std::size_t{1} << 15);
+}
+
+// The median distance between words at lags unrelated to rows of `w` (0: too few to tell).
+double unrelatedDistance(std::span<const std::uint16_t> raw, std::size_t w) {
+    std::vector<double> others;
+    for (std::size_t lag = 3; lag < raw.size() / 2; lag = lag * 5 / 4 + 1)
+        if (lag % w > 2 && lag % w + 2 < w) others.push_back(meanOver(raw, lag, 0));
+    return others.size() < 3 ? 0 : median(others);
+}
+
+}  // namespace
+
+RowFit rowFit(std::span<const std::uint16_t> raw, int width) {
+    const auto w = static_cast<std::size_t>(std::max(1, width));
+    if (w < 2 || raw.size() < 2 * w) return {};
+    const double unrelated = unrelatedDistance(raw, w);
+    if (unrelated <= 0) return {};
+    return {meanOver(raw, w, 0), (meanOver(raw, w - 1, 1) + meanOver(raw, w + 1, 0)) / 2,
+            unrelated};
+}
+
 Found wholeRows(std::span<const std::uint16_t> raw, int width) {
     Found found;
     const std::size_t n = raw.size();
     const auto w = static_cast<std::size_t>(std::max(1, width));
     if (w < 2 || n < 8 * w || n % w != 0) return found;
-    // Every word of a small picture; of a large one, 32768 spread over it.
-    auto meanAt = [&](std::size_t lag, std::size_t from) {
-        return meanDistance(raw, lag, from, std::size_t{1} << 15);
-    };
-    const double vertical = meanAt(w, 0);
-    const double beside = (meanAt(w - 1, 1) + meanAt(w + 1, 0)) / 2;
+    const double vertical = meanOver(raw, w, 0);
+    const double beside = (meanOver(raw, w - 1, 1) + meanOver(raw, w + 1, 0)) / 2;
     const double dip = vertical / std::max(0.05, beside);
     if (dip > kWeakDip) return found;
-    std::vector<double> others;
-    for (std::size_t lag = 3; lag < n / 2; lag = lag * 5 / 4 + 1)
-        if (lag % w > 2 && lag % w + 2 < w) others.push_back(meanAt(lag, 0));
-    const double unrelated = median(others);
-    if (others.size() < 3 || unrelated <= 0) return found;
+    const double unrelated = unrelatedDistance(raw, w);
+    if (unrelated <= 0) return found;
     const double quality = vertical / unrelated;
     const int rows = static_cast<int>(n / w);
     if (quality > 0.5) return found;
@@ -1776,7 +1795,8 @@ Found wholeRows(std::span<const std::uint16_t> raw, int width) {
     char reason[128];
     std::snprintf(reason, sizeof reason,
                   "rows alike at width %d: %.2f of unrelated, %.2f of beside", width, quality, dip);
-    return {0, width, rows, confidence, (meanAt(1, 0) + vertical) / 2, reason, false, quality, dip};
+    return {0,      width, rows,    confidence, (meanOver(raw, 1, 0) + vertical) / 2,
+            reason, false, quality, dip};
 }
 
 ReadingCost readingCost(std::span<const std::uint16_t> raw, int width) {

@@ -110,6 +110,14 @@ std::vector<Found> analyseAtWidth(std::span<const std::uint16_t> raw, int width,
 // confidence and reason, or a confidence of 0 where they are none.
 Found wholeRows(std::span<const std::uint16_t> raw, int width);
 
+// How closely words read as rows of `width` fit: the mean distance to the word a row below, to
+// the words beside that one, and the typical distance between words not related by a row
+// (all 0 where there are fewer than two rows or too few other lags to tell).
+struct RowFit {
+    double vertical = 0, beside = 0, unrelated = 0;
+};
+RowFit rowFit(std::span<const std::uint16_t> raw, int width);
+
 // How much the words of a reading change from each to the next and to the one a row below.
 struct ReadingCost {
     double changes = 0;       // share of neighbours that differ

@@ -10,6 +10,7 @@
 #include <numeric>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "decode/data_file.h"
 #include "find/analyse.h"
@@ -2196,6 +2197,48 @@ std::vector<Candidate> splitByPartRows(const Source& source, std::vector<Candida
     return out;
 }
 
+// A gap of a few hundred words between two pictures found, whole rows of one width only as a
+// picture's: too few words for a small picture's own fit to be clear (a rough sprite or a
+// photograph scaled down fits the row below loosely), but the gap places it, so the width need
+// only fit far better than any other that divides it does.
+Candidate closestRows(std::span<const std::uint16_t> words, std::uint64_t from, int minWidth,
+                      int minRows) {
+    constexpr std::size_t kMostWords = 1024;
+    const std::size_t n = words.size();
+    if (n > kMostWords) return {};
+    struct Fit {
+        int width = 0;
+        double quality = 0, dip = 0;
+    };
+    std::vector<Fit> fits;
+    for (int w = minWidth; w <= kMaxSide && static_cast<std::size_t>(w * minRows) <= n; ++w) {
+        if (n % static_cast<std::size_t>(w) != 0) continue;
+        const RowFit f = rowFit(words, w);
+        // Words that hardly differ at all (a flat margin) tell no width.
+        if (f.unrelated >= 2)
+            fits.push_back({w, f.vertical / f.unrelated, f.vertical / std::max(0.05, f.beside)});
+    }
+    if (fits.empty()) return {};
+    const Fit best = *std::min_element(
+        fits.begin(), fits.end(), [](const Fit& a, const Fit& b) { return a.quality < b.quality; });
+    // Against any other width but its multiples, which fit partly because it does (a row two
+    // rows on is a row too); with no other to choose, its own fit must be clear.
+    double other = -1;
+    for (const Fit& f : fits)
+        if (f.width % best.width != 0 && (other < 0 || f.quality < other)) other = f.quality;
+    const double against = other < 0 ? 0.5 : 0.8 * other;
+    if (best.quality > 0.8 || best.dip > 0.92 || best.quality >= against) return {};
+    std::vector<std::uint16_t> colours(words.begin(), words.end());
+    for (auto& x : colours) x &= 0x7FFF;
+    if (otherKind(words, Channels(colours)) || sparseRecords(words)) return {};
+    char reason[128];
+    std::snprintf(reason, sizeof reason,
+                  "rows alike at width %d: %.2f of unrelated, %.2f of beside, between pictures",
+                  best.width, best.quality, best.dip);
+    return {from, best.width, static_cast<int>(n / static_cast<std::size_t>(best.width)), 0.5,
+            reason};
+}
+
 // Pictures packed back to back: one of a few hundred words between two found is too small for
 // the search to tell its width among theirs, but it is then the gap between them, whole rows of
 // some width. Where, at one such width, the gap's words fit the row below as a picture's do,
@@ -2225,6 +2268,8 @@ std::vector<Candidate> fillGaps(const Source& source, std::vector<Candidate> all
                 best = {from, w, static_cast<int>(rows), confidence,
                         f.reason + " between pictures"};
         }
+        if (best.width == 0 && o.minConfidence <= 0.5)
+            best = closestRows(words, from, minWidth, minRows);
         if (best.width == 0) continue;
         // Rows of a neighbour's width are its own, which it started or ended too early.
         Candidate& before = all[k];

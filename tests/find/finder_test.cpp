@@ -1621,5 +1621,37 @@ TEST(Listing, MostConfidentWithinTheAddressLimitInFileOrder) {
     EXPECT_EQ(bookmarkName(3, {0, 265, 166, 0.934, ""}), "Picture 3 265 x 166 (0.93)");
 }
 
+// A small rough picture packed between two found (a texture scaled down: rows fit the next one
+// only loosely) is placed by them: its width is the one dividing the gap whose rows fit far
+// better than at any other. Rough bytes there are no picture.
+TEST(Finder, ARoughSmallPictureBetweenTwoIsFoundByTheGap) {
+    struct Case {
+        int width, height;
+        bool picture;
+    } cases[] = {{21, 16, true}, {13, 8, true}, {16, 16, true}, {21, 16, false}};
+    for (const Case& c : cases) {
+        std::mt19937 rng(static_cast<std::uint32_t>(c.width * c.height));
+        Bytes small = syntheticPicture(c.width, c.height, 90);
+        for (std::size_t i = 0; i < small.size(); i += 2) {
+            // Each channel moved at random by up to 3 either way.
+            auto word = static_cast<unsigned>(small[i] | small[i + 1] << 8);
+            for (const int shift : {0, 5, 10}) {
+                const int v = std::clamp(
+                    static_cast<int>(word >> shift & 31u) + static_cast<int>(rng() % 7) - 3, 0, 31);
+                word = (word & ~(31u << shift)) | static_cast<unsigned>(v) << shift;
+            }
+            small[i] = static_cast<std::uint8_t>(word),
+            small[i + 1] = static_cast<std::uint8_t>(word >> 8);
+        }
+        if (!c.picture) small = randomBytes(small.size(), 91);
+        const Bytes file = concat({randomBytes(3001, 5), syntheticPicture(120, 50, 92), small,
+                                   syntheticPicture(77, 40, 93), randomBytes(3000, 6)});
+        const std::uint64_t at = 3001 + 2 * 120 * 50;
+        const auto found = find(file);
+        EXPECT_EQ(foundAt(found, at, c.width, c.height), c.picture) << c.width << "x" << c.height;
+        EXPECT_TRUE(foundAt(found, 3001, 120, 50) && foundAt(found, at + small.size(), 77, 40));
+    }
+}
+
 }  // namespace
 }  // namespace pixvue::find
