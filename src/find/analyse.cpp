@@ -1431,6 +1431,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // Of a window inside rows that were judged no picture: their roughness (see below).
         double inRowsOf = 0;
         double quality = 0;  // of rows listed as a picture
+        int width = 0;       // of rows listed as a picture
     };
     std::vector<Span> pending;
     for (std::size_t lo = 0; lo < n; lo += kWindow) {
@@ -1499,7 +1500,7 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
     };
     auto list = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
-        covered.push_back({seg.first, seg.last, 0, seg.quality});
+        covered.push_back({seg.first, seg.last, 0, seg.quality, fit.width});
         const double conf = confidenceFor(seg.quality, seg.dip, fit.width, rows);
         char reason[128];
         std::snprintf(reason, sizeof reason,
@@ -1529,13 +1530,45 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         while (b - a >= 2 * w && paired(b - w)) b -= w;
         return std::pair{a, b};
     };
+    // Rows of one width may run on back over a picture listed at another (a drawing's rows over
+    // the photograph before it) and be turned away as rows listed already: what lies beside
+    // that picture is followed again at the end, on its own.
+    struct Beside {
+        std::size_t lo, hi;
+        WidthFit fit;
+        double inRowsOf;
+    };
+    std::vector<Beside> beside;
+    bool followingBeside = false;
     auto accept = [&](const Segment& seg, const WidthFit& fit) {
         const int rows = static_cast<int>((seg.last - seg.first) / fit.width);
         if (fit.width < minWidth || rows < minHeight) return;
         // Rows listed already count unless they fit far more loosely: other data found at its
         // own width may run on into a picture's rows.
-        if (coveredWords(seg.first, seg.last, 3 * seg.quality + 0.1) * 2 > seg.last - seg.first)
+        const double worst = 3 * seg.quality + 0.1;
+        if (coveredWords(seg.first, seg.last, worst) * 2 > seg.last - seg.first) {
+            if (followingBeside) return;
+            std::vector<Span> listed;
+            for (const Span& s : covered)
+                if (s.quality <= worst && s.hi > seg.first && s.lo < seg.last) {
+                    if (s.width == fit.width) return;  // its own rows, listed
+                    listed.push_back(s);
+                }
+            std::sort(listed.begin(), listed.end(),
+                      [](const Span& a, const Span& b) { return a.lo < b.lo; });
+            const std::size_t least =
+                std::max(leftover, static_cast<std::size_t>(fit.width) * minHeight);
+            std::size_t from = seg.first;
+            auto keep = [&](std::size_t to) {
+                if (to > from && to - from >= least) beside.push_back({from, to, fit, inRowsOf});
+            };
+            for (const Span& s : listed) {
+                keep(s.lo);
+                from = std::max(from, s.hi);
+            }
+            keep(seg.last);
             return;
+        }
         // Inside rows judged no picture, only a picture clearly smoother than they are.
         if (inRowsOf > 0 && !(2 * seg.roughness < inRowsOf)) return;
         // Rows of 32-bit pixels at its ends, two or more, are cut off and the rest followed
@@ -1710,6 +1743,16 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // So is a window where the width found fitted no picture: a picture too small to tell
         // in the width search may lie among other data that fits a width loosely.
         if (sp.hi > cursor + leftover) searchAgain(cursor, sp.hi);
+    }
+    // Only rows that fit clearly: they were found at a width another picture's rows set.
+    followingBeside = true;
+    for (const Beside& b : beside) {
+        inRowsOf = b.inRowsOf;
+        const auto w = static_cast<std::size_t>(b.fit.width);
+        for (const Segment& t : segmentsAt(c, b.lo, b.hi, b.fit, minHeight))
+            if (confidenceFor(t.quality, t.dip, b.fit.width,
+                              static_cast<int>((t.last - t.first) / w)) >= 0.9)
+                accept(t, b.fit);
     }
     std::sort(found.begin(), found.end(),
               [](const Found& a, const Found& b) { return a.first < b.first; });

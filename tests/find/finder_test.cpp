@@ -455,6 +455,23 @@ TEST(OtherKinds, TilesReadATileWideRepeatFurtherOn) {
     EXPECT_FALSE(rowsRepeatFurtherOn(wordsOf(syntheticPicture(64, 200, 6)), 64));
 }
 
+// A drawing between two pictures of other widths, whose rows, at its own width, run on back over
+// the first (listed already at its width): it is found beside that one, on its own rows.
+TEST(Stretch, APictureWhoseRowsRunOnOverOneListedIsFoundBesideIt) {
+    for (const int before : {700, 1019}) {
+        const auto first = wordsOf(syntheticPicture(before, 120, 7));
+        const auto drawing = wordsOf(testing::flatPicture(59, 60, 3));
+        const auto after = wordsOf(syntheticPicture(67, 200, 5));
+        std::vector<std::uint16_t> stretch = first;
+        stretch.insert(stretch.end(), drawing.begin(), drawing.end());
+        stretch.insert(stretch.end(), after.begin(), after.end());
+        const auto found = analyseStretch(stretch, 8, 8);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Found& f) {
+            return f.first == first.size() && f.width == 59 && std::abs(f.rows - 60) <= 2;
+        })) << before;
+    }
+}
+
 // Read a byte off, a picture is rougher or changes more often, flat drawings included.
 TEST(Reading, TheTrueReadingOfAPictureIsTheSmoother) {
     struct Case {
