@@ -1744,7 +1744,8 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
         // in the width search may lie among other data that fits a width loosely.
         if (sp.hi > cursor + leftover) searchAgain(cursor, sp.hi);
     }
-    // Only rows that fit clearly: they were found at a width another picture's rows set.
+    // Kept only where they fit clearly: most of the rows they were found with were another
+    // picture's.
     followingBeside = true;
     for (const Beside& b : beside) {
         inRowsOf = b.inRowsOf;
