@@ -1554,6 +1554,10 @@ std::vector<Found> analyseStretch(std::span<const std::uint16_t> raw, int minWid
                     if (s.width == fit.width) return;  // its own rows, listed
                     listed.push_back(s);
                 }
+            // Rows judged to be other data are no part of what is followed again either.
+            if (inRowsOf == 0)
+                for (const Span& s : judged)
+                    if (s.hi > seg.first && s.lo < seg.last) listed.push_back(s);
             std::sort(listed.begin(), listed.end(),
                       [](const Span& a, const Span& b) { return a.lo < b.lo; });
             const std::size_t least =
